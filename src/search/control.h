@@ -1,0 +1,28 @@
+// The words through which commands reach the search: written by the main thread (the command
+// interpreter, also nested inside a running search), read by every search thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "board/types.h"
+
+enum SearchStateValue : int { Idle = 0, Thinking = 1, Pondering = 2 };
+
+constexpr int SearchMovesCapacity = 220;
+
+struct SearchControl {
+  std::atomic<int> SearchState;
+  std::atomic<bool> StopRequested;
+  std::atomic<bool> QuitRequested;
+  bool DebugMode;
+  uint32_t NodeLimit;            // 0 = none
+  uint64_t PollIntervalLong;     // nodes between input polls after the first 5 s of a search
+  uint64_t PollIntervalShort;    // nodes between input polls before that
+  Move SearchMoves[SearchMovesCapacity + 1];  // root moves to search, ends with 0; empty = all
+};
+
+extern SearchControl Control;
+
+// Back to the state after start-up (poll intervals are kept: they come from the calibration).
+void reset_search_control();

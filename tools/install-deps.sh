@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what the build needs on a fresh Debian machine: g++, cmake and GoogleTest.
+set -euo pipefail
+missing=()
+command -v g++ >/dev/null 2>&1 || missing+=(g++)
+command -v cmake >/dev/null 2>&1 || missing+=(cmake)
+[ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing build dependencies: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then
+  echo "Please install: ${missing[*]} (for example: sudo apt-get install ${missing[*]})" >&2
+  exit 1
+fi
+apt-get update -qq
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
