@@ -118,6 +118,9 @@ struct Position {
 // The piece-square table that make_move reads: a man's value to its owner on each square.
 // Filled by the root evaluation preparation before every search; all zero until then.
 extern int32_t PieceSquareTable[16][SquareCount];
+// White's-view offset that the root score carries on top of the plain piece-square sum (the
+// root keeps the pawn values it had before the root preparation adjusted the pawn entries).
+extern int32_t PieceSquareOffset;
 
 // Colour list of a side: slot 0 the king, then the other men, closed by 0.
 inline uint8_t* colour_list(Position& pos, int colour) {
