@@ -23,6 +23,12 @@ int32_t sum_signature(const Position& pos, int colour);
 
 void clear_history(Position& pos);
 
+// Sum of PieceSquareTable entries over a colour's men (king included).
+int32_t piece_square_sum(const Position& pos, int colour);
+// The piece-square score of the root from `side`'s view: own sum minus the opponent's, plus
+// PieceSquareOffset signed for the side.
+int32_t piece_square_score(const Position& pos, int side);
+
 // Fills ply 0 (and presets side and ply of every record) for a search from `state`: keys,
 // sums, flags with the in-check bit read from the attack tables, empty move lists. The
 // repetition stack receives `historyKeys` (oldest first, the root's own key last); with none

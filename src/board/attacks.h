@@ -1,0 +1,89 @@
+// Incremental attack-table updates. A man attacks the squares it could capture on: pawns the
+// two forward diagonals, sliders along each ray up to and including the first occupied square.
+// Every update walks precomputed lists; nothing is recomputed from the board.
+#pragma once
+
+#include "board/position.h"
+#include "board/tables.h"
+
+// Leaper kind by piece code (king, knight, white pawn, black pawn); -1 for sliders and gaps.
+constexpr int LeaperKindOf[16] = {-1, LeaperKing, LeaperWhitePawn, LeaperKnight, -1, -1, -1, -1,
+                                  -1, LeaperKing, LeaperBlackPawn, LeaperKnight, -1, -1, -1, -1};
+
+inline void attack_append(AttackEntry& e, uint8_t s, int slider) {
+  e.squares[e.count++] = s;
+  e.sliders += slider;
+}
+
+inline void attack_erase(AttackEntry& e, uint8_t s, int slider) {
+  int i = 0;
+  while (e.squares[i] != s) ++i;
+  e.squares[i] = e.squares[--e.count];
+  e.sliders -= slider;
+}
+
+// Slider kind (queen 0, rook 1, bishop 2) of a slider's piece code.
+inline int slider_kind(int piece) { return 7 - piece_type(piece); }
+
+// Adds the attacks of `piece` standing on `s`.
+inline void add_attacks(Position& pos, int piece, Square s) {
+  AttackEntry* table = pos.attacks[colour_of(piece)];
+  if (is_slider(piece)) {
+    const int kind = slider_kind(piece);
+    const uint8_t* next = SliderNext[kind][s];
+    const uint8_t* skip = SliderSkip[kind][s];
+    for (Square t = next[s]; t; t = pos.board[t] ? skip[t] : next[t])
+      attack_append(table[t], uint8_t(s), 1);
+  } else {
+    for (const uint8_t* t = LeaperTargets[LeaperKindOf[piece]][s]; *t; ++t)
+      attack_append(table[*t], uint8_t(s), 0);
+  }
+}
+
+// Removes them again; the board must show the same occupancy along the piece's rays.
+inline void remove_attacks(Position& pos, int piece, Square s) {
+  AttackEntry* table = pos.attacks[colour_of(piece)];
+  if (is_slider(piece)) {
+    const int kind = slider_kind(piece);
+    const uint8_t* next = SliderNext[kind][s];
+    const uint8_t* skip = SliderSkip[kind][s];
+    for (Square t = next[s]; t; t = pos.board[t] ? skip[t] : next[t])
+      attack_erase(table[t], uint8_t(s), 1);
+  } else {
+    for (const uint8_t* t = LeaperTargets[LeaperKindOf[piece]][s]; *t; ++t)
+      attack_erase(table[*t], uint8_t(s), 0);
+  }
+}
+
+// Square x is (about to be) vacated: sliders that attack x now see past it, up to and
+// including the next occupied square.
+inline void open_lines(Position& pos, Square x) {
+  for (int c = 0; c < 2; ++c) {
+    const AttackEntry& e = pos.attacks[c][x];
+    if (!e.sliders) continue;
+    for (int i = 0; i < e.count; ++i) {
+      const Square a = e.squares[i];
+      if (!is_slider(pos.board[a])) continue;
+      for (const uint8_t* p = Beyond[x][a]; *p; ++p) {
+        attack_append(pos.attacks[c][*p], uint8_t(a), 1);
+        if (pos.board[*p]) break;
+      }
+    }
+  }
+}
+
+// Square x has just been occupied: sliders that attack x no longer see past it.
+inline void close_lines(Position& pos, Square x) {
+  for (int c = 0; c < 2; ++c) {
+    const AttackEntry& e = pos.attacks[c][x];
+    if (!e.sliders) continue;
+    for (int i = 0; i < e.count; ++i) {
+      const Square a = e.squares[i];
+      if (!is_slider(pos.board[a])) continue;
+      for (const uint8_t* p = Beyond[x][a]; *p; ++p) {
+        attack_erase(pos.attacks[c][*p], uint8_t(a), 1);
+        if (pos.board[*p]) break;
+      }
+    }
+  }
+}
