@@ -1,2 +1,30 @@
-// Program entry. The start-up sequence and the main loop arrive with the driver.
-int main() { return 0; }
+// Program entry. Without arguments the engine starts up and speaks UCI on standard input and
+// output. Command-line tools:
+//   perft DEPTH [FEN]   counts the legal move tree (move generator test and benchmark)
+//   random COUNT        prints the first COUNT numbers of the random generator, one a line
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "board/perft.h"
+#include "core/random.h"
+#include "driver/main_loop.h"
+#include "driver/startup.h"
+
+namespace {
+
+int random_command(int argc, char** argv) {
+  const long count = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 10;
+  seed_random(1);
+  for (long i = 0; i < count; ++i) std::printf("%d\n", random_number());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "perft") == 0) return perft_command(argc - 1, argv + 1);
+  if (argc > 1 && std::strcmp(argv[1], "random") == 0) return random_command(argc - 1, argv + 1);
+  if (!startup()) return 0;  // no memory for the game record: nothing to offer
+  return main_loop();
+}

@@ -1,0 +1,165 @@
+#include "driver/go.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "board/game.h"
+#include "board/notation.h"
+#include "core/options.h"
+#include "core/output.h"
+#include "core/random.h"
+#include "search/control.h"
+#include "search/level.h"
+
+namespace {
+
+struct GoParameters {
+  bool ponder = false, infinite = false, clockGiven = false, movesToGoGiven = false;
+  bool incrementGiven = false, depthGiven = false, moveTimeGiven = false, nodesGiven = false;
+  bool mate = false, searchMoves = false;
+  int32_t time = 0, increment = 0, movesToGo = 0, depth = 0, moveTime = 0, nodes = 0;
+};
+
+enum Keyword {
+  KeyNone, KeyPonder, KeyInfinite, KeyWtime, KeyBtime, KeyWinc, KeyBinc, KeyMovesToGo,
+  KeyDepth, KeyMoveTime, KeyNodes, KeyMate, KeySearchMoves
+};
+
+Keyword keyword_of(const char* token) {
+  static constexpr struct { const char* text; Keyword key; } words[] = {
+      {"ponder", KeyPonder},       {"infinite", KeyInfinite}, {"wtime", KeyWtime},
+      {"btime", KeyBtime},         {"winc", KeyWinc},         {"binc", KeyBinc},
+      {"movestogo", KeyMovesToGo}, {"depth", KeyDepth},       {"movetime", KeyMoveTime},
+      {"nodes", KeyNodes},         {"mate", KeyMate},         {"searchmoves", KeySearchMoves}};
+  for (const auto& w : words)
+    if (std::strcmp(token, w.text) == 0) return w.key;
+  return KeyNone;
+}
+
+// Reads the parameters; a parameter whose value is missing ends the list. Fills SearchMoves.
+void read_parameters(Tokenizer& tokens, int side, GoParameters& go) {
+  int searchMoveCount = 0;
+  while (char* token = tokens.take()) {
+    const Keyword key = keyword_of(token);
+    int32_t value = 0;
+    if (key != KeyNone && key != KeyPonder && key != KeyInfinite && key != KeySearchMoves) {
+      const char* text = tokens.take();
+      if (!text) return;
+      value = read_number(text);
+    }
+    switch (key) {
+      case KeyPonder: go.ponder = true; break;
+      case KeyInfinite: go.infinite = true; break;
+      case KeyWtime:
+        if (side == White) go.time = value, go.clockGiven = true;
+        break;
+      case KeyBtime:
+        if (side == Black) go.time = value, go.clockGiven = true;
+        break;
+      case KeyWinc:
+        if (side == White) go.increment = value, go.incrementGiven = true;
+        break;
+      case KeyBinc:
+        if (side == Black) go.increment = value, go.incrementGiven = true;
+        break;
+      case KeyMovesToGo: go.movesToGo = value, go.movesToGoGiven = true; break;
+      case KeyDepth: go.depth = value, go.depthGiven = true; break;
+      case KeyMoveTime: go.moveTime = value, go.moveTimeGiven = true; break;
+      case KeyNodes: go.nodes = value, go.nodesGiven = true; break;
+      case KeyMate: go.mate = true; break;
+      case KeySearchMoves: go.searchMoves = true; break;
+      case KeyNone:
+        // Room for 220 moves; further ones are ignored.
+        if (go.searchMoves && searchMoveCount < SearchMovesCapacity) {
+          const Move m = parse_move_text(token, GameBoard.board, side);
+          if (m) {
+            Control.SearchMoves[searchMoveCount++] = m;
+            Control.SearchMoves[searchMoveCount] = NoMove;
+          }
+        }
+        break;
+    }
+  }
+}
+
+void lower_short_poll_interval(uint64_t interval) {
+  if (interval < Control.PollIntervalShort) Control.PollIntervalShort = interval;
+}
+
+void select_level(const GoParameters& go) {
+  if (go.infinite) {
+    set_level(LevelDepth, LevelMaxDepth);
+  } else if (go.moveTimeGiven) {
+    set_level(LevelMoveTime, go.moveTime);
+  } else if (go.depthGiven) {
+    set_level(LevelDepth, go.depth);
+  } else if (go.nodesGiven) {
+    // A negative count is no limit at all.
+    Control.NodeLimit = go.nodes > 0 ? uint32_t(go.nodes) : 0;
+    lower_short_poll_interval(uint64_t(Control.NodeLimit / 100 + 1));
+    set_level(LevelDepth, LevelMaxDepth);
+  } else if (go.mate) {
+    set_level(LevelDepth, LevelMaxDepth);
+  } else if (go.clockGiven) {
+    const int32_t increment = go.incrementGiven ? go.increment : 0;
+    if (go.movesToGoGiven) set_level(LevelMovesToGo, go.time, go.movesToGo, increment);
+    else set_level(LevelSuddenDeath, go.time, 0, increment);
+  }
+}
+
+}  // namespace
+
+uint32_t limit_strength_node_budget() {
+  // Ten nodes at 1000 Elo, doubling every 100 points, spread at random.
+  int64_t base = int64_t(std::pow(2.0, (Options.EloSetting - 1000) / 100.0) * 10.0);
+  const int64_t r = std::llabs(int64_t(random_number()));
+  if (r & 1) {
+    base += (r % 3) * base;
+  } else {
+    int64_t d = 3 * base / 4;
+    if (d < 1) d = 1;
+    base -= r % d;
+    if (base < 3) base = 3;
+  }
+  return uint32_t(base);
+}
+
+void send_bestmove(Move best, Move ponder) {
+  char bestText[6], ponderText[6];
+  move_text(best, bestText);
+  if (!ponder) {
+    send_line("bestmove %s\n", bestText);
+    return;
+  }
+  move_text(ponder, ponderText);
+  send_line("bestmove %s ponder %s\n", bestText, ponderText);
+}
+
+void go_command(Tokenizer& tokens) {
+  if (Control.SearchState != Idle) return;
+  Control.PollIntervalShort = Control.PollIntervalLong / 4;
+  Control.SearchMoves[0] = NoMove;
+  Control.NodeLimit = 0;
+
+  const int side = current_game_entry().side;
+  GoParameters go;
+  read_parameters(tokens, side, go);
+  // Nothing of the command line is used from here on: commands read during the search
+  // overwrite it.
+  select_level(go);
+
+  if (Options.LimitStrength) {
+    const uint32_t budget = limit_strength_node_budget();
+    // Clearing the hash tables when they are kept between searches arrives with the tables.
+    Control.NodeLimit = budget;
+    lower_short_poll_interval(budget / 100 + 1);
+  }
+
+  Control.SearchState = go.ponder ? Pondering : Thinking;
+  // The root search runs here on the main thread's Position and returns the best move and the
+  // ponder move; until it lands there is no move to report.
+  const Move best = NoMove, ponder = NoMove;
+  Control.SearchState = Idle;
+  send_bestmove(best, ponder);
+}

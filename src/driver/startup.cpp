@@ -1,0 +1,78 @@
+#include "driver/startup.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "board/game.h"
+#include "board/tables.h"
+#include "core/input.h"
+#include "core/options.h"
+#include "core/output.h"
+#include "core/random.h"
+#include "driver/calibration.h"
+#include "driver/commands.h"
+#include "search/control.h"
+#include "search/level.h"
+#include "search/threads.h"
+#include "platform/input.h"
+#include "platform/system.h"
+
+namespace {
+
+// Poll intervals when the calibration is left out: those of a machine that manages about
+// 40000 workload passes a second.
+constexpr uint64_t DefaultPollIntervalLong = 1000000;
+
+// Every command line passes here: echoed while debugging, then executed.
+int execute_input_line(char* line) {
+  if (Control.DebugMode) send_info_string("Tarrow got command %s", line);
+  return execute_command(line);
+}
+
+bool Started = false;
+
+}  // namespace
+
+bool startup(bool calibrate) {
+  // Lines are read straight from the descriptor (platform/input), so nothing of the input
+  // sits in a library buffer; a GUI that goes away must not end us through a write.
+  ignore_broken_pipe();
+  set_input_closed_handler(shutdown);
+  set_command_handler(execute_input_line);
+
+  seed_random(1);
+  start_thread_table();
+  if (!create_game_storage()) return false;
+  build_startup_tables();
+  // The hash tables for the default 4 MB are allocated and cleared here once they exist.
+  reset_clock_control();
+  if (calibrate) {
+    SpeedCalibration();
+  } else {
+    Control.PollIntervalLong = DefaultPollIntervalLong;
+    Control.PollIntervalShort = DefaultPollIntervalLong / 4;
+  }
+
+  reset_options();
+  set_level(LevelDepth, 3);
+
+  set_start_position(GameBoard.board, GameBoard.start);
+  reset_game_record();
+  load_game_into_threads();
+  reset_search_control();
+  Started = true;
+  return true;
+}
+
+void shutdown() {
+  if (!Started) return;
+  Started = false;
+  free_game_storage();
+}
+
+void fail_out_of_memory() {
+  shutdown();
+  std::fflush(nullptr);
+  _exit(255);
+}
