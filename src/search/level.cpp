@@ -15,7 +15,9 @@ void set_level(int mode, int32_t value, int32_t movesToGo, int32_t increment) {
       break;
     case LevelDepth:
       Level.allotted = Level.hardLimit = INT32_MAX;
-      Level.maxDepth = value;
+      // The ply stack holds 100 records: deeper iterations cannot be searched, and an
+      // iteration depth below 1 would give no move at all.
+      Level.maxDepth = value < 1 ? 1 : value > LevelMaxDepth ? LevelMaxDepth : value;
       Level.clockMode = false;
       break;
     case LevelMovesToGo:

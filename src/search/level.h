@@ -29,10 +29,10 @@ struct SearchLevel {
 
 extern SearchLevel Level;
 
-// Sets the mode. `value` is the move time (mode 0), the depth (mode 1) or the remaining clock
-// time (modes 2 and 3); `movesToGo` is read in mode 2, `increment` in modes 2 and 3. The clock
-// modes leave the allotment to the start of the search. Any other mode prints
-// "illegal level!" and changes nothing.
+// Sets the mode. `value` is the move time (mode 0), the depth (mode 1, kept within 1..99) or
+// the remaining clock time (modes 2 and 3); `movesToGo` is read in mode 2, `increment` in
+// modes 2 and 3. The clock modes leave the allotment to the start of the search. Any other
+// mode prints "illegal level!" and changes nothing.
 void set_level(int mode, int32_t value, int32_t movesToGo = 0, int32_t increment = 0);
 
 // Clears the clock values (start-up).
