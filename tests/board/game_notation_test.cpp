@@ -63,7 +63,7 @@ TEST(Fen, RejectsMalformedAndImpossiblePositionsWithoutWritingOutside) {
       "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR",            // ends before the side
       "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR x KQkq - 0 1",
       "rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", // 9 is no digit here
-      "rnbqkbnr/pppppppp/71/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1",   // runs past the rank
+      "rnbqkbnr/pppppppp/72/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1",   // runs past the rank
       "rnbqkbnr/ppppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1",   // nine squares
       "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR/8 w - - 0 1",  // nine ranks
       "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w - - 0 1",             // seven ranks
@@ -128,8 +128,10 @@ TEST(GameRecord, AppliesMovesKeysAndCastlingRights) {
   reset_game_record();
   play("h1h8");
   EXPECT_EQ(current_game_entry().flags, uint16_t(CastleWhiteLong | CastleBlackLong));
-  play("e8g8");  // an illegal castling still moves both men on the game board
-  EXPECT_EQ(GameBoard.board[sq("f8")], BlackRook);
+  play("e8c8");
+  EXPECT_EQ(GameBoard.board[sq("d8")], BlackRook);
+  EXPECT_EQ(GameBoard.board[sq("a8")], Empty);
+  EXPECT_EQ(current_game_entry().flags, uint16_t(CastleWhiteLong));
 
   // Long games grow the record and keep what was there.
   set_start_position(GameBoard.board, GameBoard.start);

@@ -125,8 +125,8 @@ TEST(MakeUnmake, IllegalMovesAreRefusedWithNothingChanged) {
       {"4k3/8/8/8/8/8/8/RN2K3 w Q - 0 1", WhiteLongCastle, "castling across a man"},
       {"8/8/8/K2pP2r/8/8/8/7k w - d6 0 1", encode_move(37, 44, 0, BlackPawn, WhitePawn, EnPassantFlag),
        "en passant exposing the king along the rank"},
-      {"4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1", encode_move(12, 23, 0, 0, WhiteKnight), "pinned knight"},
-      {"4k3/4r3/8/8/8/5p2/4B3/4K3 w - - 0 1", encode_move(12, 22, 0, BlackPawn, WhiteBishop),
+      {"4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1", encode_move(13, 23, 0, 0, WhiteKnight), "pinned knight"},
+      {"4k3/4r3/8/8/8/5p2/4B3/4K3 w - - 0 1", encode_move(13, 22, 0, BlackPawn, WhiteBishop),
        "capture with a pinned bishop"},
   };
   for (const Case& c : cases) {

@@ -112,12 +112,19 @@ TEST(MoveGeneration, ExchangeEstimates) {
   // Queen takes a defended pawn, alone and without x-ray: 100 - 1055.
   set_fen(*pos, "4k3/8/2p5/3p4/8/8/8/3QK3 w - - 0 1");
   EXPECT_EQ(static_exchange(encode_move(4, 36, 0, BlackPawn, WhiteQueen), *pos), 100 - 1055);
-  // En passant is scored on the captured pawn's square: the d5 pawn is defended by the queen.
-  set_fen(*pos, "3qk3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
+  // En passant is scored on the captured pawn's square: d5 has two defenders (c6, e6) while
+  // the empty target d6 has none.
+  set_fen(*pos, "4k3/8/2p1p3/3pP3/8/8/8/4K3 w - d6 0 1");
   const Move ep = encode_move(37, 44, 0, BlackPawn, WhitePawn, EnPassantFlag);
-  EXPECT_EQ(static_exchange(ep, *pos), 0);  // one defender worth more than the pawn: cap
+  EXPECT_EQ(static_exchange(ep, *pos), 0);
   set_fen(*pos, "4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
   EXPECT_EQ(static_exchange(ep, *pos), 100);
+  // A rook taking a pawn defended once by a bishop, with a queen behind it: x-ray support.
+  set_fen(*pos, "4k3/8/2b5/3p4/8/8/3R4/3QK3 w - - 0 1");
+  EXPECT_EQ(static_exchange(encode_move(12, 36, 0, BlackPawn, WhiteRook), *pos), 100 - 541 + 325);
+  // A promotion onto an undefended square wins the queen less the pawn.
+  set_fen(*pos, "7k/P7/8/8/8/8/8/K7 w - - 0 1");
+  EXPECT_EQ(static_exchange(encode_move(49, 57, WhiteQueen, 0, WhitePawn), *pos), 1055 - 100);
 }
 
 TEST(MoveGeneration, PickBestAndRemove) {
@@ -215,7 +222,7 @@ TEST(MoveGeneration, LegalityGateForProtocolMoves) {
   auto pos = new_position();
   set_fen(*pos, "4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1");
   // The pinned knight may not move; the king may.
-  EXPECT_EQ(find_legal_move(*pos, encode_move(12, 23, 0, 0, WhiteKnight)), NoMove);
+  EXPECT_EQ(find_legal_move(*pos, encode_move(13, 23, 0, 0, WhiteKnight)), NoMove);
   EXPECT_NE(find_legal_move(*pos, encode_move(5, 4, 0, 0, WhiteKing)), NoMove);
   EXPECT_EQ(find_legal_move(*pos, encode_move(5, 13, 0, 0, WhiteKing)), NoMove);  // own knight on e2
   // A move text without the promotion piece is no legal move.
