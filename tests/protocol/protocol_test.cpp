@@ -1,5 +1,6 @@
 // The real programs driven through pipes, the way a GUI drives them.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -32,7 +33,10 @@ Lines exchange(EngineProcess& engine, const std::string& line) {
   return lines;
 }
 
+// The processors the engine may run on: those of its affinity mask, which it inherits from us.
 int processors() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
   const unsigned n = std::thread::hardware_concurrency();
   return n == 0 ? 1 : int(n);
 }
