@@ -1,0 +1,122 @@
+#include "fixed_depth.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/setup.h"
+#include "board/tables.h"
+#include "search/control.h"
+#include "search/params.h"
+#include "search/search.h"
+#include "search/transposition.h"
+
+void prepare_test_search(Position& pos, int tableKB) {
+  reset_search_params();
+  Search.nextPoll = UINT64_MAX;  // no clock, no input
+  Control.StopRequested = false;
+  if (TransTable.entries == 0 || TransTable.kilobytes != tableKB) allocate_transposition_table(tableKB);
+  clear_transposition_table();
+  advance_table_generation();
+  set_table_signature(12345);
+  pos.nodes = 0;
+  pos.nullDepth = pos.refutationDepth = pos.singularDepth = pos.multiCutDepth = 0;
+  std::memset(pos.killers, 0, sizeof pos.killers);
+  clear_history(pos);
+}
+
+bool load_test_position(Position& pos, const char* fen) {
+  static const bool tablesBuilt = (build_startup_tables(), true);
+  (void)tablesBuilt;
+  init_position(pos, 0);
+  if (!set_position_from_fen(pos, fen)) return false;
+  prepare_test_search(pos);
+  Search.rootBalance = pos.plies[0].material[White] - pos.plies[0].material[Black];
+  return true;
+}
+
+int legal_moves(Position& pos, PlyState& node, Move* out) {
+  node.hashMove = node.hashMove2Tried = NoMove;
+  reset_ply_lists(node);
+  generate_moves(pos, node, GenAll, 1);
+  int n = 0;
+  for (MoveEntry* lists[2] = {node.captureBegin, node.quietBegin}; MoveEntry* e : lists) {
+    for (; e->score != SentinelScore; ++e) {
+      node.move = e->move;
+      PlyState* child = make_move(pos, node);
+      if (child == nullptr) continue;
+      unmake_move(pos, *child);
+      out[n++] = e->move;
+    }
+  }
+  return n;
+}
+
+bool forces_mate(Position& pos, PlyState& node, int moves) {
+  Move mine[256];
+  const int count = legal_moves(pos, node, mine);
+  for (int i = 0; i < count; ++i) {
+    node.move = mine[i];
+    PlyState* reply = make_move(pos, node);
+    Move theirs[256];
+    const int replies = legal_moves(pos, *reply, theirs);
+    bool mates = replies == 0 && (reply->flags & InCheckFlag);
+    if (!mates && replies > 0 && moves > 1) {
+      mates = true;
+      for (int j = 0; j < replies && mates; ++j) {
+        reply->move = theirs[j];
+        PlyState* next = make_move(pos, *reply);
+        mates = forces_mate(pos, *next, moves - 1);
+        unmake_move(pos, *next);
+      }
+    }
+    unmake_move(pos, *reply);
+    if (mates) return true;
+  }
+  return false;
+}
+
+FixedDepthResult search_fixed_depth(Position& pos, int depth) {
+  PlyState& root = pos.plies[0];
+  Move moves[256];
+  const int count = legal_moves(pos, root, moves);
+  FixedDepthResult result{NoMove, 0, 0};
+  if (count == 0) {
+    result.score = (root.flags & InCheckFlag) ? -MateScore : 0;
+    return result;
+  }
+  const uint64_t startNodes = pos.nodes;
+  for (int d = 1; d <= depth; ++d) {
+    Search.iterationDepth = d;
+    Search.extensionLimit = extension_limit_for(d, -1);
+    Search.singularPlyLimit = d;
+    int32_t alpha = -MateScore, beta = MateScore;
+    int32_t best = -MateScore - 1;
+    Move bestMove = NoMove;
+    for (int i = 0; i < count; ++i) {
+      root.move = moves[i];
+      PlyState* child = make_move(pos, root);
+      int32_t v;
+      if (i == 0) {
+        v = -SearchNode(pos, *child, -beta, -alpha, d - 1, 1, 0);
+      } else {
+        v = -SearchNode(pos, *child, -alpha - 1, -alpha, d - 1, 1, 0);
+        if (v > alpha) v = -SearchNode(pos, *child, -beta, -alpha, d - 1, 1, 0);
+      }
+      unmake_move(pos, *child);
+      if (v > best) {
+        best = v;
+        bestMove = moves[i];
+        alpha = std::max(alpha, v);
+      }
+    }
+    // The best move leads the next iteration.
+    std::rotate(moves, std::find(moves, moves + count, bestMove), std::find(moves, moves + count, bestMove) + 1);
+    store_root_entry(root, best, d, bestMove);
+    result.best = bestMove;
+    result.score = best;
+  }
+  result.nodes = pos.nodes - startNodes;
+  return result;
+}
