@@ -52,12 +52,8 @@ bool same_attacks(const Position& a, const Position& b) {
       const AttackEntry& y = b.attacks[c][s];
       if (x.count != y.count || x.sliders != y.sliders) return false;
       const int n = std::min(x.count, AttackSlots);
-      uint8_t xs[AttackSlots], ys[AttackSlots];
-      std::copy(x.squares, x.squares + n, xs);
-      std::copy(y.squares, y.squares + n, ys);
-      std::sort(xs, xs + n);
-      std::sort(ys, ys + n);
-      if (!std::equal(xs, xs + n, ys)) return false;
+      for (int i = 0; i < n; ++i)
+        if (std::find(y.squares, y.squares + n, x.squares[i]) == y.squares + n) return false;
     }
   }
   return true;
