@@ -85,18 +85,6 @@ void clear_transposition_table() {
   for (TTEntry* a : TransTable.arrays) std::memset(a, 0, size_t(TransTable.entries) * sizeof(TTEntry));
 }
 
-bool split_hash_size(int32_t megabytes, int32_t& tableKB, int32_t& cacheKB) {
-  if (megabytes <= 1) return false;
-  // Compare in megabytes first so that huge values cannot overflow the kilobyte product.
-  const int64_t kb = std::clamp<int64_t>(int64_t(megabytes) * 1024, 4096, 4194304);
-  int64_t table = (4 * kb + 4) / 5;
-  table = std::max<int64_t>(table, 4);
-  int64_t cache = std::max<int64_t>(kb - table, 1);
-  tableKB = int32_t(table);
-  cacheKB = int32_t(cache);
-  return true;
-}
-
 void advance_table_generation() {
   TransTable.generation += 1;
   if (TransTable.generation > LastSearchGeneration) TransTable.generation = FirstSearchGeneration;

@@ -93,10 +93,6 @@ bool allocate_transposition_table(int32_t kilobytes);
 void free_transposition_table();
 void clear_transposition_table();
 
-// "Hash" in megabytes to the transposition table's and the evaluation cache's kilobytes.
-// False when the value is ignored (1 MB or less).
-bool split_hash_size(int32_t megabytes, int32_t& tableKB, int32_t& cacheKB);
-
 // Next generation (after 31 comes 2); the new-entry counter starts again.
 void advance_table_generation();
 // Records the evaluation signature of this search: generations 0, 1 and the current one map to it.

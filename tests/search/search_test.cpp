@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "board/consistency.h"
+#include "board/game.h"
 #include "board/makemove.h"
 #include "board/setup.h"
 #include "fixed_depth.h"
@@ -282,6 +283,35 @@ TEST(Search, ReturnsLegalMovesAndLeavesTheBoardExact) {
     ASSERT_TRUE(probe_table(pos.plies[0], e));
     EXPECT_EQ(e.best_move(), r.best);
   }
+}
+
+TEST(Search, RandomGamesStayConsistent) {
+  // Searches along random games (with their repetition windows) must leave every position
+  // exactly as it was and always answer with a legal move.
+  ASSERT_TRUE(load_test_position(pos, "4k3/8/8/8/8/8/8/4K3 w - - 0 1"));  // start-up tables
+  ASSERT_TRUE(create_game_storage());
+  uint32_t seed = 12345;
+  for (int game = 0; game < 3; ++game) {
+    set_start_position(GameBoard.board, GameBoard.start);
+    reset_game_record();
+    for (int ply = 0; ply < 80; ++ply) {
+      init_position(pos, 0);
+      setup_root_from_game(pos);
+      prepare_test_search(pos);
+      Move moves[256];
+      const int n = legal_moves(pos, pos.plies[0], moves);
+      if (n == 0) break;
+      if (ply % 5 == 4) {
+        const FixedDepthResult r = search_fixed_depth(pos, 5);
+        EXPECT_NE(std::find(moves, moves + n, r.best), moves + n) << "game " << game << " ply " << ply;
+        const char* reason = nullptr;
+        EXPECT_TRUE(position_is_consistent(pos, pos.plies[0], &reason)) << reason;
+      }
+      seed = seed * 1103515245u + 12345u;
+      ASSERT_TRUE(apply_game_move(moves[(seed >> 16) % n]));
+    }
+  }
+  free_game_storage();
 }
 
 TEST(Search, SameInputSameResult) {

@@ -266,29 +266,6 @@ TEST_F(TableTest, HashFullCountsFreshPrimarySlots) {
   EXPECT_EQ(hash_fill(), 0);
 }
 
-TEST(TableSize, HashOptionSplitsAndLimits) {
-  int32_t t = -1, c = -1;
-  EXPECT_FALSE(split_hash_size(1, t, c));
-  EXPECT_FALSE(split_hash_size(0, t, c));
-  EXPECT_FALSE(split_hash_size(-5, t, c));
-  EXPECT_EQ(t, -1);
-  ASSERT_TRUE(split_hash_size(2, t, c));
-  EXPECT_EQ(t + c, 4096);
-  EXPECT_EQ(t, 3277);
-  ASSERT_TRUE(split_hash_size(3, t, c));
-  EXPECT_EQ(t + c, 4096);
-  ASSERT_TRUE(split_hash_size(4, t, c));
-  EXPECT_EQ(t, 3277);
-  EXPECT_EQ(c, 819);
-  ASSERT_TRUE(split_hash_size(64, t, c));
-  EXPECT_EQ(t, 52429);
-  EXPECT_EQ(c, 13107);
-  ASSERT_TRUE(split_hash_size(5000, t, c));
-  EXPECT_EQ(t + c, 4194304);
-  ASSERT_TRUE(split_hash_size(2147483647, t, c));
-  EXPECT_EQ(t + c, 4194304);
-}
-
 TEST(TableSize, FailedResizeFallsBackWithoutDanglingArrays) {
   ASSERT_TRUE(resize_transposition_table(100));
   EXPECT_EQ(TransTable.entries, 1600u);
