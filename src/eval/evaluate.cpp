@@ -1,10 +1,205 @@
 #include "eval/evaluate.h"
 
-// First layer only: material and the incremental piece-square score. The cached positional
-// layers build on this.
-int32_t FastScore(const PlyState& ply) {
-  const int side = ply.side;
-  return ply.material[side] - ply.material[side ^ 1] + ply.score;
+#include <atomic>
+
+#include "core/options.h"
+#include "eval/eval_cache.h"
+#include "eval/material.h"
+#include "eval/pawns.h"
+#include "eval/preparation.h"
+#include "eval/square_names.h"
+
+EvaluationState EvalState = {{-15000, -15000}, {15000, 15000}, -15000, 15000, {0, 0}};
+
+namespace {
+
+constexpr int32_t FullWindow = 30000;
+constexpr int32_t exchangeBonus[9] = {0, 0, -2, -4, -6, -8, -10, -12, -14};
+
+// The learned bounds are shared by all search threads without locks; a lost update only makes
+// a lazy decision a little less sharp.
+inline int32_t shared_load(int32_t& v) {
+  return std::atomic_ref<int32_t>(v).load(std::memory_order_relaxed);
+}
+inline void shared_store(int32_t& v, int32_t x) {
+  std::atomic_ref<int32_t>(v).store(x, std::memory_order_relaxed);
 }
 
-int32_t Evaluate(Position&, PlyState& ply, int32_t, int32_t, int32_t) { return FastScore(ply); }
+inline int32_t apply_percent(int32_t value, int32_t percent) {
+  return percent == 100 ? value : value * percent / 100;
+}
+
+// The positional part seen at this node widens the spread of its side (and, negated, that of
+// the other side).
+void learn_positional(int side, int32_t positional) {
+  EvaluationState& s = EvalState;
+  if (positional > shared_load(s.positionalMax[side])) {
+    shared_store(s.positionalMax[side], positional);
+    shared_store(s.positionalMin[side ^ 1], -positional);
+  } else if (positional < shared_load(s.positionalMin[side])) {
+    shared_store(s.positionalMin[side], positional);
+    shared_store(s.positionalMax[side ^ 1], -positional);
+  }
+}
+
+// A side that keeps checking and is behind is probably heading for perpetual check.
+bool perpetual_check_likely(const Position& pos, const PlyState& ply) {
+  if (ply.ply < 9 || pos.repTop - ply.repStart < 9) return false;
+  const PlyState* p = &ply;
+  for (int back = 1; back <= 9; back += 2)
+    if (!(p[-back].flags & InCheckFlag)) return false;
+  return true;
+}
+
+}  // namespace
+
+int32_t FastScore(const PlyState& ply) {
+  const int side = ply.side;
+  return ply.material[side] - ply.material[side ^ 1] + ply.score - EvalState.contempt[side];
+}
+
+int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha, int32_t beta,
+                       bool& isDraw, bool noProbe, int32_t depth) {
+  const RootEvaluation& root = RootEval;
+  const int side = ply.side;
+  isDraw = false;
+
+  // The root's first evaluation (full window) always computes.
+  const bool probe = !noProbe && !(alpha == -FullWindow && beta == FullWindow);
+  EvalCacheEntry* slot = eval_cache_slot(side, ply.indexKey);
+  const uint32_t lockBase = ply.lockKey & ~3u;
+  bool partialHit = false;
+  int32_t stored = 0;
+  if (probe && slot) {
+    uint32_t check, data;
+    eval_cache_read(slot, check, data);
+    const uint32_t word = check ^ data;
+    if ((data >> 16) == root.evalStamp) {
+      if ((word & ~EvalCacheAlert) == lockBase) {
+        ply.evalAlert = (word & EvalCacheAlert) ? 1 : 0;
+        return int16_t(data & 0xFFFF);
+      }
+      if ((word & ~EvalCacheAlert) == (lockBase | EvalCachePartial)) {
+        ply.evalAlert = (word & EvalCacheAlert) ? 1 : 0;
+        partialHit = true;
+        stored = int16_t(data & 0xFFFF);
+      }
+    }
+  }
+
+  const PawnEntry& pawns = PawnLookup(pos, ply);
+  int32_t scale = 0;
+  // The pawn-ending flag follows the board, not the root; kept local so that threads do not
+  // write the shared flags.
+  uint32_t phase = root.PhaseFlags & ~PhasePawnsOnly;
+  if (ply.phase[White] == 0 && ply.phase[Black] == 0) phase |= PhasePawnsOnly;
+  const bool endingIndicator = root.endingIndicator[ply.capturedTypes] != 0;
+  const bool endgameForm = (phase & EndgameLikeMask) || endingIndicator;
+
+  int32_t cheap;  // White's view
+  if (partialHit) {
+    cheap = side == White ? stored : -stored;
+  } else {
+    int32_t pawnSum = pawns.score;
+    int32_t materialSum = 0;
+
+    // Opening: a centre pawn still at home with a piece in front of it blocks the development.
+    if (phase & PhaseOpening) {
+      if (pos.board[D2] == WhitePawn && pos.board[D3] != Empty) materialSum -= 30;
+      if (pos.board[E2] == WhitePawn && pos.board[E3] != Empty) materialSum -= 30;
+      if (pos.board[D7] == BlackPawn && pos.board[D6] != Empty) materialSum += 30;
+      if (pos.board[E7] == BlackPawn && pos.board[E6] != Empty) materialSum += 30;
+    }
+
+    if (endingIndicator) pawnSum += pawns.lateScore;
+    if (phase & PhasePawnsOnly) pawnSum += pawns.endingScore;
+
+    const MaterialEntry& material = MaterialLookup(pos, ply);
+    if (material.scale) scale = CombinePercent(scale, material.scale);
+    materialSum += material.score;
+    if (material.flags & MaterialMinorsEqual) materialSum += pawns.minorAdjust;
+    else if (material.flags & MaterialWhiteUpExchange) materialSum -= exchangeBonus[pawns.blackIsolated];
+    else if (material.flags & MaterialBlackUpExchange) materialSum += exchangeBonus[pawns.whiteIsolated];
+
+    materialSum += side == White ? 10 : -10;  // tempo
+
+    const int32_t pawnWeight =
+        Options.EvalWeights[endgameForm ? WeightPawnStructureEnd : WeightPawnStructure];
+    cheap = apply_percent(pawnSum, pawnWeight) + materialSum;
+  }
+
+  // The expensive part is worth computing only when it could move the score across the window.
+  const int32_t half = root.lazyMargin / 2;
+  const int32_t controlMax = shared_load(EvalState.squareControlMax);
+  const int32_t controlMin = shared_load(EvalState.squareControlMin);
+  bool skipExpensive;
+  if (side == White)
+    skipExpensive = half + controlMax + cheap + fast < alpha || controlMin - half + cheap + fast > beta;
+  else
+    skipExpensive = half - controlMin - cheap + fast < alpha || fast - half - controlMax - cheap > beta;
+  if (!skipExpensive) {
+    const int32_t expensive = 0;  // centre control and minor-piece mobility join here
+    if (expensive > controlMax) shared_store(EvalState.squareControlMax, expensive);
+    if (expensive < controlMin) shared_store(EvalState.squareControlMin, expensive);
+    cheap += expensive;
+  }
+
+  int32_t result = side == White ? cheap : -cheap;
+
+  if (fast + result < 0 && perpetual_check_likely(pos, ply)) scale = CombinePercent(scale, 80);
+  // Scale the whole score, fast part included, by the percentage.
+  if (scale) result = (fast * (scale - 100) + result * scale) / 100;
+
+  if (isDraw) {
+    if (depth >= 0) learn_positional(side, -fast);
+    return -fast;
+  }
+  if (!skipExpensive && depth >= 0) learn_positional(side, result);
+  if (slot) {
+    const uint32_t check = lockBase | (skipExpensive ? EvalCachePartial : 0) |
+                           (ply.evalAlert ? EvalCacheAlert : 0);
+    eval_cache_write(slot, check, (uint32_t(root.evalStamp) << 16) | uint16_t(int16_t(result)));
+  }
+  return result;
+}
+
+int32_t Evaluate(Position& pos, PlyState& ply, int32_t alpha, int32_t beta, int32_t depth) {
+  const int32_t fast = FastScore(ply);
+  const int side = ply.side;
+  if (ply.ply >= 2 && (ply.ply >= 7 || !RootEval.minorEnding)) {
+    const int32_t margin = RootEval.lazyMargin;
+    if (fast + shared_load(EvalState.positionalMax[side]) + margin < alpha) return fast;
+    if (fast + shared_load(EvalState.positionalMin[side]) - margin > beta) return fast;
+  }
+  bool isDraw;
+  const int32_t positional = FullEvaluation(pos, ply, fast, alpha, beta, isDraw, false, depth);
+  if (isDraw) return 0;
+  return fast + apply_percent(positional, Options.EvalWeights[WeightEvalPercent]);
+}
+
+void reset_eval_bounds() {
+  EvaluationState& s = EvalState;
+  s.positionalMax[White] = s.positionalMax[Black] = -15000;
+  s.positionalMin[White] = s.positionalMin[Black] = 15000;
+  s.squareControlMax = -15000;
+  s.squareControlMin = 15000;
+}
+
+void widen_eval_bounds() {
+  EvaluationState& s = EvalState;
+  s.squareControlMax += 30;
+  s.squareControlMin -= 30;
+  for (int side = 0; side < 2; ++side) {
+    s.positionalMax[side] += 100;
+    s.positionalMin[side] -= 100;
+  }
+  if (s.positionalMin[White] > 0) s.positionalMin[White] = s.positionalMax[Black] = 0;
+  if (s.positionalMax[White] < 0) s.positionalMax[White] = s.positionalMin[Black] = 0;
+}
+
+void set_contempt(int engineColour) {
+  int32_t value = Options.DrawScore;
+  if (RootEval.PhaseFlags & EndgameLikeMask) value /= 4;
+  EvalState.contempt[engineColour] = value;
+  EvalState.contempt[engineColour ^ 1] = -value;
+}
