@@ -71,7 +71,8 @@ struct CentreSum {
 // mask and square here is the board seen upside down. Scores are the side's own view.
 struct SideResult {
   int32_t score, lateScore, endingScore, phaseTarget;
-  int32_t enemyRookBonus, bishopPairBonus;
+  int32_t enemyRookBonus;  // what the enemy's rooks gain, as a negative own-view value
+  int32_t bishopPairBonus;
   uint64_t passed, weak, span, outposts;
   int immobileCount, passedCount, nonPassedMobile;
   bool advancedPasser, lowWeak;
@@ -325,8 +326,10 @@ void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
   int32_t score = w.score - b.score;
   int32_t lateScore = w.lateScore - b.lateScore;
   int32_t endingScore = w.endingScore - b.endingScore;
-  int32_t whiteRook = b.enemyRookBonus;   // Black's pawns open lines for White's rooks
-  int32_t blackRook = -w.enemyRookBonus;  // stored in White's view
+  // Weak and doubled pawns on half-open files are targets for the enemy rooks; both bonuses
+  // are White's view, so Black's shows up negated.
+  int32_t whiteRook = -b.enemyRookBonus;
+  int32_t blackRook = w.enemyRookBonus;
   int32_t whitePair = w.bishopPairBonus;
   int32_t blackPair = -b.bishopPairBonus;
   e.whitePassed = w.passed;

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "board/game.h"
+#include "board/setup.h"
 #include "board/zobrist.h"
 #include "core/options.h"
 #include "eval/base_tables.h"
@@ -778,16 +779,6 @@ void prepare_root_evaluation(Position& pos, PlyState& root) {
 }
 
 int32_t root_score(Position& pos, PlyState& root) {
-  int32_t sum[2] = {0, 0};
-  for (int colour = 0; colour < 2; ++colour) {
-    const uint8_t* list = colour_list(pos, colour);
-    for (int slot = 0; list[slot] != 0; ++slot) {
-      const Square s = list[slot];
-      if (s == CapturedMark) continue;
-      sum[colour] += PieceSquareTable[pos.board[s]][s];
-    }
-  }
-  const int side = root.side;
-  root.score = sum[side] - sum[side ^ 1] + (side == White ? PieceSquareOffset : -PieceSquareOffset);
+  root.score = piece_square_score(pos, root.side);
   return root.score;
 }
