@@ -213,6 +213,12 @@ void ComputeMaterialEntry(MaterialEntry& entry, const PlyState& ply) {
 
 const MaterialEntry& MaterialLookup(Position& pos, const PlyState& ply) {
   const uint32_t key = (uint32_t(ply.signature[White]) << 16) | uint32_t(ply.signature[Black]);
+  if (!pos.materialTable) {
+    // A Position without its tables (not set up for a search thread) still evaluates.
+    static thread_local MaterialEntry scratch;
+    ComputeMaterialEntry(scratch, ply);
+    return scratch;
+  }
   MaterialEntry& e = pos.materialTable[material_index(ply.signature[White], ply.signature[Black])];
   if (e.key != key) ComputeMaterialEntry(e, ply);
   return e;

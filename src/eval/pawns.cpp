@@ -451,6 +451,12 @@ void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
 }
 
 const PawnEntry& PawnLookup(Position& pos, const PlyState& ply) {
+  if (!pos.pawnHash) {
+    // A Position without its tables (not set up for a search thread) still evaluates.
+    static thread_local PawnEntry scratch;
+    ComputePawnEntry(pos, ply, scratch);
+    return scratch;
+  }
   PawnEntry& e = pos.pawnHash[ply.pawnKey & (PawnHashSize - 1)];
   if (e.key != ply.pawnLock) ComputePawnEntry(pos, ply, e);
   return e;
