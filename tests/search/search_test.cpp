@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unistd.h>
 
 #include "board/consistency.h"
 #include "board/game.h"
 #include "board/makemove.h"
 #include "board/setup.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "search/level.h"
 #include "fixed_depth.h"
 #include "search/control.h"
 #include "search/params.h"
@@ -323,6 +327,32 @@ TEST(Search, SameInputSameResult) {
   EXPECT_EQ(a.best, b.best);
   EXPECT_EQ(a.score, b.score);
   EXPECT_EQ(a.nodes, b.nodes);
+}
+
+TEST(Search, NodeLimitStopsAtAPoll) {
+  // Input comes from a pipe of our own that stays empty.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  reset_input_for_testing(fds[0]);
+  ASSERT_TRUE(load_test_position(pos, "r2q1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP2BPPP/R2Q1RK1 w - - 0 9"));
+  set_level(LevelDepth, 99);
+  Control.SearchState = Thinking;
+  Control.NodeLimit = 2000;
+  Control.PollIntervalShort = Control.PollIntervalLong = 100;
+  Search.nextPoll = 0;
+  Search.startTime = tick_count();
+  search_fixed_depth(pos, 12);
+  EXPECT_TRUE(Control.StopRequested);
+  EXPECT_GE(pos.nodes, 2000u);
+  EXPECT_LT(pos.nodes, 2000u + 200u) << "the limit is seen at the first poll after it";
+  const char* reason = nullptr;
+  EXPECT_TRUE(position_is_consistent(pos, pos.plies[0], &reason)) << reason;
+  Control.NodeLimit = 0;
+  Control.SearchState = Idle;
+  Control.StopRequested = false;
+  reset_input_for_testing(STDIN_FILENO);
+  close(fds[1]);
+  close(fds[0]);
 }
 
 TEST(Search, StopRequestUnwindsAndStoresNothing) {
