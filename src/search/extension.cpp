@@ -1,5 +1,6 @@
 #include <cstdlib>
 
+#include "eval/evaluate.h"
 #include "search/params.h"
 #include "search/search.h"
 
@@ -64,7 +65,7 @@ int32_t ExtensionFor(const Position& pos, const PlyState& node, int32_t depth, i
       noPieces)
     return 1;
 
-  if (quick < alpha + Search.positionalMin[node.side]) return 0;
+  if (quick < alpha + EvalState.positionalMin[node.side]) return 0;
 
   // A supported pawn on the seventh with its promotion square free.
   if (m != NoMove && !(m & NullMoveFlag) && is_pawn(move_piece(m))) {

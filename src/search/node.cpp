@@ -5,6 +5,7 @@
 #include "board/movegen.h"
 #include "board/tables.h"
 #include "eval/evaluate.h"
+#include "eval/pawns.h"
 #include "search/control.h"
 #include "search/params.h"
 #include "search/picker.h"
@@ -54,6 +55,15 @@ int32_t threat_value(const Position& pos, const PlyState& node) {
     if (pos.attacks[side][s].count != 0) best = std::max(best, ExchangeValue[pos.board[s]]);
   }
   return best;
+}
+
+// The pawn structure holds no advanced passed pawn of the side to move (as far as this
+// thread's pawn hash already knows the structure).
+bool no_passer_support(const Position& pos, const PlyState& node) {
+  if (pos.pawnHash == nullptr) return false;
+  const PawnEntry& e = pos.pawnHash[node.pawnKey & (PawnHashSize - 1)];
+  if (e.key != node.pawnLock) return false;
+  return !(e.flags & (node.side == White ? 16 : 32));
 }
 
 // Passing is unsafe in zugzwang-prone positions: without pieces (or near the root in the
@@ -364,10 +374,12 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
   if (!inCheck && n.e == 0) {
     if (node.hanging && ply > Search.hangingPlyLimit) n.depth -= 1;
     if (Search.futilityOn) {
-      n.h = n.q + Search.positionalMax[n.side];
+      n.h = n.q + EvalState.positionalMax[n.side];
       if (n.h < n.a) {
         const int32_t t = threat_value(pos, node);
-        if (n.h + t < n.a && (t >= QueenValue || n.h + QueenValue < n.a)) n.depth -= 2;
+        if (n.h + t < n.a &&
+            (t >= QueenValue || no_passer_support(pos, node) || n.h + QueenValue < n.a))
+          n.depth -= 2;
       }
       n.h += KnightValue;
       n.futile = n.depth <= Search.futilityDepth && n.h < n.a;
@@ -434,7 +446,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
 
   // Null move: if passing still fails high, the position is good enough.
   if (nullPossible && n.depth > 1 && !(node.flags & (InCheckFlag | MateThreatFlag | UpperBoundFlag)) &&
-      n.a < n.q + Search.positionalMax[n.side] &&
+      n.a < n.q + EvalState.positionalMax[n.side] &&
       (ply >= Search.nullPlyLimit || node.phase[n.side] > 0) && null_move_safe(pos, node)) {
     node.move = NullMoveFlag;
     PlyState* child = make_move(pos, node);
@@ -442,7 +454,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
       pos.nullDepth += 1;
       int32_t reduced = n.depth - 3;
       if (n.e == 0 && (n.depth - 3 >= Search.bigReductionDepth ||
-                       n.b + KnightValue < n.q + Search.positionalMin[n.side]))
+                       n.b + KnightValue < n.q + EvalState.positionalMin[n.side]))
         reduced = n.depth - 4;
       reduced = std::max(0, reduced);
       const int32_t nb = std::abs(n.b) >= MateBound ? n.b : n.b - std::min(ply - 1, 5);
@@ -476,7 +488,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
       sweepBlocked = true;
     } else {
       int32_t r = std::max(0, n.depth - 3);
-      if (r >= Search.bigReductionDepth || n.b + KnightValue < n.q + Search.positionalMin[n.side])
+      if (r >= Search.bigReductionDepth || n.b + KnightValue < n.q + EvalState.positionalMin[n.side])
         r -= 1;
       Move first = NoMove;
       int legal = 0;

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "board/position.h"
+#include "core/options.h"
+#include "eval/preparation.h"
+
 SearchParams Search;
 
 void reset_search_params() {
@@ -22,11 +26,7 @@ void reset_search_params() {
   Search.nullAllowed = 1;
   Search.tbMaxMen = 0;
   Search.tbDepthMargin = 0;
-  // Wide open until the evaluation has seen positions of this search.
-  for (int side = 0; side < 2; ++side) {
-    Search.positionalMax[side] = 100;
-    Search.positionalMin[side] = -100;
-  }
+  Search.zugzwangRisk = false;
   Search.iterationDepth = 1;
   Search.extensionLimit = extension_limit_for(1, -1);
   Search.singularPlyLimit = 1;
@@ -43,4 +43,33 @@ int32_t extension_limit_for(int32_t iterationDepth, int32_t selectivity) {
   else if (selectivity == -2) addend = 2 * iterationDepth;
   else if (selectivity == -3) addend = iterationDepth * 3 / 2;
   return std::min(99, iterationDepth + std::max(0, addend));
+}
+
+void load_search_settings(const PlyState& root) {
+  const SearchSwitchValues& s = SearchSwitches;
+  const bool endgame = (RootEval.PhaseFlags & EndgameLikeMask) != 0;
+  Search.futilityDepth = Options.ForwardPruning;
+  // "Style" Intelligent is the only style with all three flags set.
+  Search.lateMoveReductions =
+      Options.StyleFlags[0] && Options.StyleFlags[1] && Options.StyleFlags[2];
+  Search.futilityOn = s.futilityOn != 0;
+  Search.singularOn = s.singularOn != 0;
+  Search.multiCutOn = s.multiCutOn != 0;
+  Search.pawnEndingExtOn = s.pawnEndingExtOn != 0;
+  Search.quietChecks = Options.CombinationFlags[0] != 0;
+  Search.endgame = endgame;
+  Search.hangingPlyLimit = s.hangingPlyLimit;
+  Search.checkExtPlyLimit = s.checkExtPlyLimit;
+  Search.bigReductionDepth = endgame ? 5 : 4;
+  Search.repetitionShift = endgame ? 2 : 1;
+  Search.nullAllowed = s.nullAllowed;
+  Search.zugzwangRisk = s.zugzwangRisk != 0;
+  Search.rootBalance = root.material[0] - root.material[1];
+}
+
+void set_iteration_depth(int32_t d) {
+  Search.iterationDepth = d;
+  Search.extensionLimit = extension_limit_for(d, Options.Selectivity);
+  Search.singularPlyLimit = d;
+  Search.nullPlyLimit = Search.zugzwangRisk ? d / 3 : 0;
 }

@@ -23,9 +23,7 @@ struct SearchParams {
   int32_t nullAllowed;         // null-move permission handed to the children of real moves
   int32_t tbMaxMen;            // tablebase probes in the tree up to this many men (0: none)
   int32_t tbDepthMargin;
-  // The positional spread the evaluation has produced in this search, by side to move.
-  int32_t positionalMax[2];
-  int32_t positionalMin[2];
+  bool zugzwangRisk;           // the material marks the null move's need for pawn moves
 
   // Per iteration.
   int32_t iterationDepth;
@@ -47,3 +45,10 @@ void reset_search_params();
 
 // extensionLimit for an iteration depth and the "Selectivity" value (-3..99).
 int32_t extension_limit_for(int32_t iterationDepth, int32_t selectivity);
+
+// The per-search settings from the options and the root preparation (run the preparation
+// first). `root` is the root ply of the main thread.
+struct PlyState;
+void load_search_settings(const PlyState& root);
+// The per-iteration settings for iteration depth d.
+void set_iteration_depth(int32_t d);

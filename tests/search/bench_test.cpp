@@ -18,7 +18,7 @@ TEST(Benchmark, DISABLED_SearchSpeed) {
       "r2q1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP2BPPP/R2Q1RK1 w - - 0 9",
       "r1bq1rk1/pp3ppp/2nbpn2/3p4/2PP4/2NBPN2/PP3PPP/R1BQ1RK1 w - - 0 8",
   };
-  const int depth = 8;
+  const int depth = 10;
   uint64_t nodes = 0;
   const auto start = std::chrono::steady_clock::now();
   for (const char* fen : fens) {

@@ -7,6 +7,11 @@
 #include "board/movegen.h"
 #include "board/setup.h"
 #include "board/tables.h"
+#include "core/options.h"
+#include "eval/eval_cache.h"
+#include "eval/evaluate.h"
+#include "eval/preparation.h"
+#include "eval/thread_tables.h"
 #include "search/control.h"
 #include "search/params.h"
 #include "search/search.h"
@@ -18,21 +23,45 @@ void prepare_test_search(Position& pos, int tableKB) {
   Control.StopRequested = false;
   if (TransTable.entries == 0 || TransTable.kilobytes != tableKB) allocate_transposition_table(tableKB);
   clear_transposition_table();
+  if (eval_cache_entries() == 0) resize_eval_cache(256);
+  clear_eval_cache();
   advance_table_generation();
-  set_table_signature(12345);
   pos.nodes = 0;
   pos.nullDepth = pos.refutationDepth = pos.singularDepth = pos.multiCutDepth = 0;
   std::memset(pos.killers, 0, sizeof pos.killers);
   clear_history(pos);
+
+  // What the root driver does before the first iteration.
+  PlyState& root = pos.plies[0];
+  allocate_thread_eval_tables(pos);
+  clear_material_table(pos);
+  clear_pawn_hash(pos);
+  prepare_root_evaluation(pos, root);
+  root_score(pos, root);
+  set_contempt(root.side);
+  reset_eval_bounds();
+  Evaluate(pos, root, -MateScore, MateScore, 0);
+  widen_eval_bounds();
+  load_search_settings(root);
+  set_table_signature(RootEval.evalSerial);
+  set_iteration_depth(1);
+}
+
+void reset_test_position(Position& pos) {
+  static bool tablesBuilt = false;
+  if (!tablesBuilt) {
+    build_startup_tables();
+    reset_options();
+    tablesBuilt = true;
+  }
+  free_thread_eval_tables(pos);
+  init_position(pos, 0);
 }
 
 bool load_test_position(Position& pos, const char* fen) {
-  static const bool tablesBuilt = (build_startup_tables(), true);
-  (void)tablesBuilt;
-  init_position(pos, 0);
+  reset_test_position(pos);
   if (!set_position_from_fen(pos, fen)) return false;
   prepare_test_search(pos);
-  Search.rootBalance = pos.plies[0].material[White] - pos.plies[0].material[Black];
   return true;
 }
 
@@ -88,9 +117,7 @@ FixedDepthResult search_fixed_depth(Position& pos, int depth) {
   }
   const uint64_t startNodes = pos.nodes;
   for (int d = 1; d <= depth; ++d) {
-    Search.iterationDepth = d;
-    Search.extensionLimit = extension_limit_for(d, -1);
-    Search.singularPlyLimit = d;
+    set_iteration_depth(d);
     int32_t alpha = -MateScore, beta = MateScore;
     int32_t best = -MateScore - 1;
     Move bestMove = NoMove;

@@ -12,9 +12,13 @@ struct FixedDepthResult {
   uint64_t nodes;
 };
 
-// Clears the search state of `pos` and the table, and sets the search parameters to their
-// defaults with polling switched off.
+// Prepares a search from ply 0 of `pos` as the root driver does (root evaluation preparation,
+// learned bounds, search settings, an empty table of a new generation), polling switched off.
 void prepare_test_search(Position& pos, int tableKB = 1024);
+
+// Empties `pos` (its evaluation tables released) for a new set-up; builds the start-up tables
+// and sets the default options on first use.
+void reset_test_position(Position& pos);
 
 // Sets up `pos` from a FEN (true on success) with an empty search state.
 bool load_test_position(Position& pos, const char* fen);

@@ -44,7 +44,7 @@ PlyState* play(PlyState& node, const char* text) {
 }
 
 uint32_t lock_key_of(const char* fen) {
-  init_position(scratch, 0);
+  reset_test_position(scratch);
   EXPECT_TRUE(set_position_from_fen(scratch, fen));
   return scratch.plies[0].lockKey;
 }
@@ -170,7 +170,7 @@ TEST(Search, RepetitionsAreDrawsAtTheRightCount) {
 }
 
 TEST(Search, RepetitionWithChecksLeansTowardTheCheckingSide) {
-  // White's queen checks back and forth; the checked side's score is -(ply >> 1).
+  // White's queen checks back and forth; the checked side's score is -(ply >> shift).
   ASSERT_TRUE(load_test_position(pos, "7k/8/8/8/8/8/8/Q5K1 w - - 0 1"));
   PlyState* p1 = play(pos.plies[0], "a1a8");
   PlyState* p2 = play(*p1, "h8h7");  // not a repetition yet: the queen is elsewhere
@@ -179,6 +179,9 @@ TEST(Search, RepetitionWithChecksLeansTowardTheCheckingSide) {
   PlyState* p5 = play(*p4, "e4a8");  // check; the position after a1a8 again
   ASSERT_NE(p5, nullptr);
   ASSERT_TRUE(p5->flags & InCheckFlag);
+  ASSERT_EQ(Search.repetitionShift, 2) << "an ending halves the bias";
+  EXPECT_EQ(SearchNode(pos, *p5, -MateScore, MateScore, 3, 1, 0), -(5 >> 2));
+  Search.repetitionShift = 1;
   EXPECT_EQ(SearchNode(pos, *p5, -MateScore, MateScore, 3, 1, 0), -(5 >> 1));
   unmake_move(pos, *p5);
   unmake_move(pos, *p4);
@@ -264,6 +267,10 @@ TEST(Search, ReturnsLegalMovesAndLeavesTheBoardExact) {
   for (const char* fen : fens) {
     ASSERT_TRUE(load_test_position(pos, fen));
     scratch = pos;
+    // The copy must not own (and later free) the evaluation tables of `pos`.
+    scratch.materialTable = nullptr;
+    scratch.pawnHash = nullptr;
+    scratch.bishopMobilityCache = nullptr;
     const FixedDepthResult r = search_fixed_depth(pos, 5);
     Move moves[256];
     const int n = legal_moves(pos, pos.plies[0], moves);
@@ -299,7 +306,7 @@ TEST(Search, RandomGamesStayConsistent) {
     set_start_position(GameBoard.board, GameBoard.start);
     reset_game_record();
     for (int ply = 0; ply < 80; ++ply) {
-      init_position(pos, 0);
+      reset_test_position(pos);
       setup_root_from_game(pos);
       prepare_test_search(pos);
       Move moves[256];
