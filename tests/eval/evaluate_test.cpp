@@ -277,3 +277,64 @@ TEST_F(Evaluation, WideningKeepsWhitesBoundsAroundZero) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Evaluation, BlockedCentrePawnsInTheOpening) {
+  // The same root with a bishop in front of the d2 pawn (d6 pawn for Black): the positional
+  // part (pawns, material, tempo) is unchanged except for the blocked-centre term.
+  EvalPosition p;
+  bool isDraw = false;
+  auto positional = [&](const char* fen) {
+    prepare_fen(p, fen);
+    EXPECT_EQ(RootEval.PhaseFlags, PhaseOpening) << fen;
+    return FullEvaluation(*p, p.root(), FastScore(p.root()), -30000, 30000, isDraw, true, 0);
+  };
+  const int32_t start = positional("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+  EXPECT_EQ(positional("rnbqkbnr/pppppppp/8/8/8/3B4/PPPPPPPP/RNBQK1NR w KQkq - 0 1"), start - 30);
+  EXPECT_EQ(positional("rnbqk1nr/pppppppp/3b4/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"), start + 30);
+  // The tempo: the side to move gets 10, so the mirror of the start position agrees.
+  EXPECT_EQ(positional("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1"), start);
+}
+
+TEST_F(Evaluation, PerpetualCheckDampingForTheSideBehind) {
+  // White (to move) is a queen for a rook down. Pretend that the last five White turns were
+  // all spent in check at ply 10 with nine reversible moves behind.
+  EvalPosition p;
+  prepare_fen(p, "6k1/5ppp/8/8/8/2q5/5PPP/3R2K1 w - - 0 1");
+  ASSERT_EQ(MaterialLookup(*p, p.root()).scale, 0);
+  PlyState& node = p->plies[10];
+  node = p.root();
+  node.ply = 10;
+  const int32_t fast = FastScore(node);
+  ASSERT_LT(fast, 0);
+  bool isDraw = false;
+  const int32_t plain = FullEvaluation(*p, node, fast, -30000, 30000, isDraw, true, 0);
+  for (int back : {1, 3, 5, 7, 9}) p->plies[10 - back].flags |= InCheckFlag;
+  p->repTop = p->repStack + 9;
+  node.repStart = p->repStack;
+  const int32_t damped = FullEvaluation(*p, node, fast, -30000, 30000, isDraw, true, 0);
+  EXPECT_EQ(damped, (fast * (80 - 100) + plain * 80) / 100);
+  // Eight positions since the last irreversible move are not enough; neither is a gap in the
+  // checks.
+  p->repTop = p->repStack + 8;
+  EXPECT_EQ(FullEvaluation(*p, node, fast, -30000, 30000, isDraw, true, 0), plain);
+  p->repTop = p->repStack + 9;
+  p->plies[5].flags &= ~InCheckFlag;
+  EXPECT_EQ(FullEvaluation(*p, node, fast, -30000, 30000, isDraw, true, 0), plain);
+  p->repTop = p->repStack;
+}
+
+TEST_F(Evaluation, APositionWithoutItsTablesEvaluatesTheSame) {
+  EvalPosition p;
+  prepare_fen(p, "r1bq1rk1/pp2bppp/2n1pn2/3p4/3P4/2NBPN2/PP3PPP/R1BQ1RK1 w - - 0 9");
+  const int32_t withTables = evaluate_root(p);
+  auto bare = new_position();
+  set_fen(*bare, "r1bq1rk1/pp2bppp/2n1pn2/3p4/3P4/2NBPN2/PP3PPP/R1BQ1RK1 w - - 0 9");
+  root_score(*bare, bare->plies[0]);
+  reset_eval_bounds();
+  clear_eval_cache();
+  EXPECT_EQ(Evaluate(*bare, bare->plies[0], -30000, 30000, 0), withTables);
+}
+
+}  // namespace
