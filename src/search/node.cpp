@@ -134,18 +134,6 @@ bool quiet_piece_move(Move m) {
   return !is_capture_or_promotion(m) && !is_pawn_move(m) && !(m & (CastleFlag | EnPassantFlag));
 }
 
-void update_killers(Killers& k, Move m) {
-  if (m == k.move[0]) {
-    k.count[0] += 1;
-  } else if (m == k.move[1]) {
-    k.count[1] += 1;
-  } else {
-    const int slot = k.count[0] < k.count[1] ? 0 : 1;
-    k.move[slot] = m;
-    k.count[slot] = 1;
-  }
-}
-
 // Everything the steps of one node share.
 struct Node {
   Position& pos;
@@ -537,7 +525,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
 
     const bool quiet = !is_capture_or_promotion(bestMove);
     if (quiet) {
-      if (best >= n.b) update_killers(pos.killers[ply], bestMove);
+      if (best >= n.b) record_killer(pos.killers[ply], bestMove);
       int32_t& hist = pos.history[n.side][history_index(bestMove)];
       const int32_t bonus = (n.depth + 1) * (n.depth + 1) * (n.depth + 1);
       hist = hist > HistoryCap - bonus ? HistoryCap : hist + bonus;

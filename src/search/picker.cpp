@@ -118,3 +118,15 @@ Move QuiescencePick(Position& pos, PlyState& node, int32_t depth) {
       return NoMove;
   }
 }
+
+void record_killer(Killers& k, Move m) {
+  if (m == k.move[0]) {
+    k.count[0] += 1;
+  } else if (m == k.move[1]) {
+    k.count[1] += 1;
+  } else {
+    const int slot = k.count[0] < k.count[1] ? 0 : 1;
+    k.move[slot] = m;
+    k.count[slot] = 1;
+  }
+}

@@ -34,3 +34,7 @@ Move QuiescencePick(Position& pos, PlyState& node, int32_t depth);
 
 // Back to the first stage with empty lists; the table moves stay set.
 void reset_picker(PlyState& node);
+
+// A quiet move that caused a cutoff at this ply: a killer already held counts one more hit;
+// a new one replaces the killer with fewer hits (the second on a tie) and starts at one.
+void record_killer(Killers& killers, Move m);
