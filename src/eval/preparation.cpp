@@ -19,7 +19,6 @@ namespace {
 struct Census {
   int pawns[2], knights[2], bishops[2], rooks[2], queens[2];
   int pawnsOnFile[2][10];
-  int leastAdvanced[2][10];  // rank of the side's rearmost pawn per file, own view; 9 if none
   int lastBishopDark[2];     // square colour of the last bishop found: 1 dark, 0 light, -1 none
   int undeveloped[2];
   int kingFile[2];
@@ -39,7 +38,6 @@ Census take_census(const Position& pos, const PlyState& root) {
   Census c;
   std::memset(&c, 0, sizeof c);
   for (int colour = 0; colour < 2; ++colour) {
-    for (int f = 0; f < 10; ++f) c.leastAdvanced[colour][f] = 9;
     c.lastBishopDark[colour] = -1;
     const uint8_t* list = colour_list(pos, colour);
     for (int slot = 1; list[slot] != 0; ++slot) {
@@ -49,9 +47,6 @@ Census take_census(const Position& pos, const PlyState& root) {
         case 2: {
           ++c.pawns[colour];
           ++c.pawnsOnFile[colour][file_of(s)];
-          const int ownRank = colour == White ? rank_of(s) : 9 - rank_of(s);
-          if (ownRank < c.leastAdvanced[colour][file_of(s)])
-            c.leastAdvanced[colour][file_of(s)] = ownRank;
           break;
         }
         case 3: ++c.knights[colour]; break;
