@@ -25,6 +25,8 @@ inline void shared_store(int32_t& v, int32_t x) {
   std::atomic_ref<int32_t>(v).store(x, std::memory_order_relaxed);
 }
 
+inline int capped(int n) { return n > 8 ? 8 : n; }
+
 inline int32_t apply_percent(int32_t value, int32_t percent) {
   return percent == 100 ? value : value * percent / 100;
 }
@@ -118,8 +120,8 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
     if (material.scale) scale = CombinePercent(scale, material.scale);
     materialSum += material.score;
     if (material.flags & MaterialMinorsEqual) materialSum += pawns.minorAdjust;
-    else if (material.flags & MaterialWhiteUpExchange) materialSum -= exchangeBonus[pawns.blackIsolated];
-    else if (material.flags & MaterialBlackUpExchange) materialSum += exchangeBonus[pawns.whiteIsolated];
+    else if (material.flags & MaterialWhiteUpExchange) materialSum -= exchangeBonus[capped(pawns.blackIsolated)];
+    else if (material.flags & MaterialBlackUpExchange) materialSum += exchangeBonus[capped(pawns.whiteIsolated)];
 
     materialSum += side == White ? 10 : -10;  // tempo
 

@@ -30,6 +30,7 @@ struct SideMaterial {
 SideMaterial decode(int32_t signature, int weight, int32_t material) {
   SideMaterial m;
   m.pawns = signature & 15;
+  if (m.pawns > 8) m.pawns = 8;  // a FEN may give a side more pawns than a game can
   m.knights = (signature >> 4) & 3;
   m.bishopBits = (signature >> 6) & 3;
   m.bishops = (m.bishopBits & 1) + (m.bishopBits >> 1);

@@ -39,6 +39,10 @@ struct SpanTable {
 };
 constexpr SpanTable WhiteSpan;
 
+// Table indices and byte fields: a FEN may put more than eight pawns on one side.
+inline int capped(int n) { return n > 8 ? 8 : n; }
+inline int8_t saturate8(int32_t v) { return int8_t(v > 127 ? 127 : v < -128 ? -128 : v); }
+
 inline uint64_t flip(uint64_t b) { return __builtin_bswap64(b); }
 inline bool has(uint64_t b, Square s) { return s >= 1 && s <= 64 && (b >> (s - 1)) & 1; }
 
@@ -365,10 +369,11 @@ void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
     if (e.whitePawnsOnFile[f]) { score -= 3; endingScore += 3; }
     if (e.blackPawnsOnFile[f]) { score += 3; endingScore -= 3; }
   }
-  score += isolatedCountPenalty[e.whiteIsolated] - isolatedCountPenalty[e.blackIsolated];
-  blackPair += isolatedBishopShift[e.whiteIsolated];
-  whitePair -= isolatedBishopShift[e.blackIsolated];
-  score += pawnSurplus[e.whitePawnCount - e.blackPawnCount + 8];
+  score += isolatedCountPenalty[capped(e.whiteIsolated)] - isolatedCountPenalty[capped(e.blackIsolated)];
+  blackPair += isolatedBishopShift[capped(e.whiteIsolated)];
+  whitePair -= isolatedBishopShift[capped(e.blackIsolated)];
+  const int surplus = e.whitePawnCount - e.blackPawnCount;
+  score += pawnSurplus[surplus > 8 ? 16 : surplus < -8 ? 0 : surplus + 8];
 
   if (centre.count)
     e.pawnCentre = uint8_t((centre.rankSum / centre.count) * 8 + centre.fileSum / centre.count - 8);
@@ -444,10 +449,10 @@ void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
   e.lateScore = int16_t(lateScore);
   e.endingScore = int16_t(endingScore);
   e.flags = flags;
-  e.whiteRookBonus = int8_t(whiteRook);
-  e.blackRookBonus = int8_t(blackRook);
-  e.whiteBishopPairBonus = int8_t(whitePair);
-  e.blackBishopPairBonus = int8_t(blackPair);
+  e.whiteRookBonus = saturate8(whiteRook);
+  e.blackRookBonus = saturate8(blackRook);
+  e.whiteBishopPairBonus = saturate8(whitePair);
+  e.blackBishopPairBonus = saturate8(blackPair);
 }
 
 const PawnEntry& PawnLookup(Position& pos, const PlyState& ply) {

@@ -338,3 +338,20 @@ TEST_F(Evaluation, APositionWithoutItsTablesEvaluatesTheSame) {
 }
 
 }  // namespace
+
+namespace {
+
+// A FEN may give a side more than eight pawns (and so more isolated pawns, a larger pawn
+// surplus) than any game can: every table index stays inside its table, and the mirror agrees.
+TEST_F(Evaluation, MoreThanEightPawnsStayInsideTheTables) {
+  EvalPosition p, mirror;
+  prepare_fen(p, "4k3/8/P1P1P1P1/8/P1P1P1P1/8/P1P5/4K3 w - - 0 1");
+  ASSERT_EQ(p.root().signature[White] & 15, 10);
+  const int32_t a = evaluate_root(p);
+  const PawnEntry& e = PawnLookup(*p, p.root());
+  EXPECT_EQ(e.whiteIsolated, 10);
+  prepare_copy(mirror, *p, p.root(), true);
+  EXPECT_EQ(evaluate_root(mirror), a);
+}
+
+}  // namespace
