@@ -4,6 +4,8 @@
 #include <random>
 
 #include "board/consistency.h"
+#include "board/game.h"
+#include "board/notation.h"
 #include "board/makemove.h"
 #include "core/options.h"
 #include "eval/base_tables.h"
@@ -49,6 +51,27 @@ TEST_F(RootPreparation, StartPositionIsTheOpeningWithItsDevelopmentEntries) {
   EXPECT_EQ(SearchSwitches.hangingPlyLimit, 4);
   EXPECT_EQ(RootEval.endingIndicator[0], 0);
   EXPECT_EQ(RootEval.endingIndicator[255], 1);  // every piece type traded once
+}
+
+// Thirty moves into the game the opening is over, even with every piece back at home.
+TEST_F(RootPreparation, ThirtyGameMovesEndTheOpening) {
+  ASSERT_TRUE(create_game_storage());
+  set_start_position(GameBoard.board, GameBoard.start);
+  reset_game_record();
+  static const char* const shuffle[4] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+  EvalPosition p;
+  const char* start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+  for (int n = 0; n < 30; ++n) {
+    prepare_fen(p, start);
+    EXPECT_EQ(RootEval.PhaseFlags, PhaseOpening) << n;
+    const Move m = parse_move_text(shuffle[n % 4], GameBoard.board, current_game_entry().side);
+    ASSERT_NE(m, NoMove);
+    ASSERT_TRUE(apply_game_move(m));
+  }
+  prepare_fen(p, start);
+  EXPECT_EQ(RootEval.PhaseFlags, PhaseMiddlegame);
+  reset_game_record();
+  free_game_storage();
 }
 
 TEST_F(RootPreparation, EndgameClassification) {
