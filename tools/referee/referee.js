@@ -26,7 +26,7 @@ function usage(message) {
     'usage: referee.js --engine1 PATH --engine2 PATH [--games N] [--tc BASE+INC]\n' +
       '                  [--openings FILE|none] [--pgn FILE] [--overhead MS]\n' +
       '                  [--option1 NAME=VALUE]... [--option2 NAME=VALUE]...\n' +
-      '                  [--max-plies N] [--verbose]');
+      '                  [--ponder] [--max-plies N] [--verbose]');
   process.exit(2);
 }
 
@@ -42,6 +42,7 @@ function parseArgs(argv) {
     options1: [],
     options2: [],
     maxPlies: 1000,
+    ponder: false,
     verbose: false,
   };
   for (let i = 2; i < argv.length; i++) {
@@ -61,6 +62,7 @@ function parseArgs(argv) {
       case '--option1': args.options1.push(value()); break;
       case '--option2': args.options2.push(value()); break;
       case '--max-plies': args.maxPlies = parseInt(value(), 10); break;
+      case '--ponder': args.ponder = true; break;
       case '--verbose': args.verbose = true; break;
       case '--help': case '-h': usage();
       default: usage(`unknown argument ${a}`);
@@ -124,10 +126,11 @@ function playCoordinateMove(board, text) {
 // An engine process and its line stream
 
 class Engine {
-  constructor(command, label, options, verbose) {
+  constructor(command, label, options, ponder, verbose) {
     this.command = command;
     this.label = label;
     this.options = options;
+    this.ponder = ponder;
     this.verbose = verbose;
     this.name = path.basename(command);
     this.proc = null;
@@ -137,6 +140,10 @@ class Engine {
     this.expectingBestmove = false;
     this.unsolicitedBestmoves = 0;
     this.exitInfo = null;
+    // Pondering: the move pondered on, and a "bestmove" that came before "ponderhit" or "stop".
+    this.pondering = false;
+    this.ponderMove = null;
+    this.earlyReply = null;
   }
 
   start() {
@@ -170,6 +177,13 @@ class Engine {
     if (this.verbose) console.log(`  ${this.label} > ${line}`);
     if (line.startsWith('info') && / score /.test(line)) this.lastInfo = line;
     if (line.startsWith('bestmove')) {
+      // A ponder search must not end before "ponderhit" or "stop": the line is kept, but it
+      // counts as a stray one.
+      if (this.pondering) {
+        this.unsolicitedBestmoves++;
+        if (!this.earlyReply) this.earlyReply = { line, time };
+        return;
+      }
       if (!this.expectingBestmove) {
         this.unsolicitedBestmoves++;
         return;
@@ -217,13 +231,18 @@ class Engine {
   async handshake() {
     this.send('uci');
     let idName = null;
+    let ponderOption = false;
     const idListener = (line) => {
       if (line.startsWith('id name ')) idName = line.slice(8).trim();
+      if (/^option name Ponder type check/i.test(line)) ponderOption = true;
       return line === 'uciok';
     };
     const r = await this.waitFor(idListener, 30000);
     if (!r.line) throw new Error(`${this.label} (${this.command}) did not answer "uci": ${this.describeFailure(r)}`);
     if (idName) this.name = idName;
+    // Tell the engine whether it will be asked to ponder, unless the user set it.
+    if (ponderOption && !this.options.some((o) => /^ponder=/i.test(o)))
+      this.send(`setoption name Ponder value ${this.ponder}`);
     for (const o of this.options) {
       const eq = o.indexOf('=');
       this.send(`setoption name ${o.slice(0, eq)} value ${o.slice(eq + 1)}`);
@@ -265,6 +284,7 @@ function newStats() {
     wins: 0, draws: 0, losses: 0,
     illegal: 0, timeLosses: 0, noReply: 0, crashes: 0,
     moves: 0, thinkMs: 0, longestMs: 0, leastLeftMs: Infinity,
+    ponders: 0, ponderHits: 0, badPonderMoves: 0,
   };
 }
 
@@ -305,21 +325,71 @@ async function playGame(args, white, black, opening, round) {
   }
   if (opening.moves.length > 0) board.setComment('opening');
 
+  const isBestmove = (line) => line.startsWith('bestmove');
+  const positionAfter = (moves) =>
+    (opening.fen === START_FEN ? 'position startpos' : `position fen ${opening.fen}`) +
+    (moves.length ? ` moves ${moves.join(' ')}` : '');
+  const goCommand = (ponder) =>
+    `go ${ponder ? 'ponder ' : ''}wtime ${clock.w} btime ${clock.b} winc ${args.incMs} binc ${args.incMs}`;
+
+  // Ends a ponder search that missed the move played or outlived its game: "stop", then its
+  // "bestmove" is read and dropped. Returns null, or what went wrong (charged to the engine).
+  const endPonder = async (e) => {
+    e.pondering = false;
+    if (e.earlyReply) {
+      e.earlyReply = null;
+      return null;
+    }
+    e.expectingBestmove = true;
+    e.send('stop');
+    const r = await e.waitFor(isBestmove, 5000);
+    if (r.line) return null;
+    e.expectingBestmove = false;
+    if (r.exited) {
+      e.stats.crashes++;
+      return `${e.name} crashed (${e.exitInfo})`;
+    }
+    e.stats.noReply++;
+    e.kill();
+    return `${e.name} did not answer "stop" within 5 s`;
+  };
+
   while (!result) {
     const side = board.turn();
     const engine = engines[side];
     const other = side === 'w' ? 'b' : 'w';
-    const position =
-      (opening.fen === START_FEN ? 'position startpos' : `position fen ${opening.fen}`) +
-      (played.length ? ` moves ${played.join(' ')}` : '');
-    engine.send(position);
-    engine.lastInfo = null;
-    engine.expectingBestmove = true;
-    const go = `go wtime ${clock.w} btime ${clock.b} winc ${args.incMs} binc ${args.incMs}`;
-    const started = process.hrtime.bigint();
-    engine.send(go);
-    const r = await engine.waitFor((line) => line.startsWith('bestmove'), clock[side] + 5000);
     const stats = engine.stats;
+    let started, r;
+    if (engine.pondering && engine.ponderMove === played[played.length - 1]) {
+      // The expected move came: the ponder search goes on as a normal one, and the clock runs
+      // from "ponderhit".
+      stats.ponderHits++;
+      engine.pondering = false;
+      engine.expectingBestmove = true;
+      started = process.hrtime.bigint();
+      engine.send('ponderhit');
+      if (engine.earlyReply) {
+        r = { line: engine.earlyReply.line, time: started };
+        engine.earlyReply = null;
+        engine.expectingBestmove = false;
+      } else {
+        r = await engine.waitFor(isBestmove, clock[side] + 5000);
+      }
+    } else {
+      if (engine.pondering) {
+        const failure = await endPonder(engine);
+        if (failure) {
+          result = { loser: side, kind: 'noreply', reason: failure };
+          break;
+        }
+      }
+      engine.send(positionAfter(played));
+      engine.lastInfo = null;
+      engine.expectingBestmove = true;
+      started = process.hrtime.bigint();
+      engine.send(goCommand(false));
+      r = await engine.waitFor(isBestmove, clock[side] + 5000);
+    }
 
     if (r.exited) {
       stats.crashes++;
@@ -368,7 +438,30 @@ async function playGame(args, white, black, opening, round) {
     else if (board.isDrawByFiftyMoves()) result = { loser: null, reason: 'fifty-move rule' };
     else if (played.length - opening.moves.length >= args.maxPlies)
       result = { loser: null, reason: `adjudicated after ${args.maxPlies} plies` };
+
+    // Ponder on the engine's expected reply while the opponent thinks.
+    if (!result && args.ponder) {
+      const tokens = r.line.split(/\s+/);
+      const at = tokens.indexOf('ponder');
+      const expected = at > 0 ? tokens[at + 1] : undefined;
+      if (expected !== undefined) {
+        if (new Chess(board.fen()).moves({ verbose: true }).some((m) => m.lan === expected)) {
+          stats.ponders++;
+          engine.send(positionAfter([...played, expected]));
+          engine.lastInfo = null;
+          engine.pondering = true;
+          engine.ponderMove = expected;
+          engine.earlyReply = null;
+          engine.send(goCommand(true));
+        } else {
+          stats.badPonderMoves++;
+        }
+      }
+    }
   }
+  // A ponder search still running when the game ended is stopped; a failure to stop is
+  // counted, though the game is decided already.
+  for (const e of [white, black]) if (e.pondering) await endPonder(e);
 
   result.result = result.loser === 'w' ? '0-1' : result.loser === 'b' ? '1-0' : '1/2-1/2';
   const date = new Date();
@@ -408,8 +501,8 @@ async function main() {
     usage(err.message);
   }
   const engines = [
-    new Engine(args.engine1, 'engine1', args.options1, args.verbose),
-    new Engine(args.engine2, 'engine2', args.options2, args.verbose),
+    new Engine(args.engine1, 'engine1', args.options1, args.ponder, args.verbose),
+    new Engine(args.engine2, 'engine2', args.options2, args.ponder, args.verbose),
   ];
   for (const e of engines) {
     e.stats = newStats();
@@ -418,7 +511,8 @@ async function main() {
   }
   fs.writeFileSync(args.pgn, '');
   console.log(`${engines[0].name} vs ${engines[1].name}: ${args.games} games at ` +
-      `${args.baseMs / 1000}+${args.incMs / 1000}, overhead allowance ${args.overhead} ms`);
+      `${args.baseMs / 1000}+${args.incMs / 1000}, overhead allowance ${args.overhead} ms` +
+      (args.ponder ? ', pondering' : ''));
 
   for (let g = 0; g < args.games; g++) {
     // A process that crashed or hung in the last game starts afresh.
@@ -458,7 +552,8 @@ async function main() {
         `illegal moves ${s.illegal}, time losses ${s.timeLosses}, no reply ${s.noReply}, ` +
         `crashes ${s.crashes}, stray bestmove lines ${e.unsolicitedBestmoves}; ` +
         `${s.moves} moves, average ${average} ms, longest ${s.longestMs.toFixed(0)} ms, ` +
-        `least clock left ${least}`);
+        `least clock left ${least}` +
+        (args.ponder ? `; ponder hits ${s.ponderHits}/${s.ponders}, illegal ponder moves ${s.badPonderMoves}` : ''));
   }
   console.log(`games written to ${args.pgn}`);
   const s1 = a.stats;

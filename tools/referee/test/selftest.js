@@ -52,5 +52,13 @@ expect('clean match: draws by the ply limit, exit status 0',
 // Faults of engine 2 alone do not fail the run: it is the opponent.
 const opponent = match(fake('fine'), fake('illegal', 2));
 expect('opponent fault: exit status 0', opponent.status === 0 && opponent.count('engine2', 'illegal moves') === 1, opponent.out);
+// Pondering: hits are charged from "ponderhit"; a ponder search that ends by itself is a fault.
+const pondered = match(fake('fine'), fake('fine'), ['--ponder']);
+const hits = /ponder hits (\d+)\/(\d+)/.exec(pondered.out);
+expect('pondering: ponder hits, exit status 0',
+  pondered.status === 0 && hits && parseInt(hits[1], 10) > 0, pondered.out);
+const early = match(fake('early'), fake('fine'), ['--ponder']);
+expect('early ponder reply: stray lines counted, exit status 1',
+  early.status === 1 && early.count('engine1', 'stray bestmove lines') > 0, early.out);
 fs.rmSync(pgn, { force: true });
 process.exit(failures ? 1 : 0);
