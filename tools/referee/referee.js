@@ -543,7 +543,9 @@ async function main() {
   console.log('');
   const [a, b] = engines;
   const score = a.stats.wins + a.stats.draws / 2;
-  console.log(`score ${a.name} ${score} - ${args.games - score} ${b.name}`);
+  const share = score / args.games;
+  const elo = share > 0 && share < 1 ? `, Elo difference about ${Math.round(-400 * Math.log10(1 / share - 1))}` : '';
+  console.log(`score ${a.name} ${score} - ${args.games - score} ${b.name} (${(100 * share).toFixed(1)}%${elo})`);
   for (const e of engines) {
     const s = e.stats;
     const average = s.moves ? (s.thinkMs / s.moves).toFixed(0) : '-';

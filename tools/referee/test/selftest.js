@@ -48,7 +48,7 @@ for (const [mode, what, n] of cases) {
 }
 const clean = match(fake('fine'), fake('fine'));
 expect('clean match: draws by the ply limit, exit status 0',
-  clean.status === 0 && /score Fake fine 1 - 1 Fake fine/.test(clean.out), clean.out);
+  clean.status === 0 && /score Fake fine 1 - 1 Fake fine \(50\.0%, Elo difference about 0\)/.test(clean.out), clean.out);
 // Faults of engine 2 alone do not fail the run: it is the opponent.
 const opponent = match(fake('fine'), fake('illegal', 2));
 expect('opponent fault: exit status 0', opponent.status === 0 && opponent.count('engine2', 'illegal moves') === 1, opponent.out);
