@@ -1,0 +1,252 @@
+// "go" end to end through the real program: best moves, timing, pondering, stopping, MultiPV
+// and score formats, as a GUI sees them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "board/legality.h"
+#include "board/makemove.h"
+#include "board/notation.h"
+#include "board/setup.h"
+#include "support/engine_process.h"
+#include "support/positions.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+constexpr int StartupMs = 8000;
+constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+int64_t ms_since(Clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+// One engine process shared by the cases of this suite (start-up calibrates for a second).
+class SearchProtocol : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    engine_ = new EngineProcess(TARROW_ENGINE);
+    engine_->send("uci");
+    Lines lines;
+    ASSERT_TRUE(engine_->read_until("uciok", lines, StartupMs));
+  }
+  static void TearDownTestSuite() {
+    engine_->send("quit");
+    engine_->wait_exit();
+    delete engine_;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(engine_->started());
+    engine_->send("setoption name MultiPV value 1");
+    engine_->send("ucinewgame");
+    sync();
+  }
+
+  static void sync() {
+    engine_->send("isready");
+    Lines lines;
+    ASSERT_TRUE(engine_->read_until("readyok", lines, 10000));
+  }
+
+  // Reads until a "bestmove" line; returns all lines read (the bestmove line last).
+  static Lines until_bestmove(int timeoutMs) {
+    Lines lines;
+    std::string line;
+    const auto start = Clock::now();
+    while (ms_since(start) < timeoutMs && engine_->read_line(line, timeoutMs)) {
+      lines.push_back(line);
+      if (line.rfind("bestmove", 0) == 0) return lines;
+    }
+    ADD_FAILURE() << "no bestmove within " << timeoutMs << " ms";
+    return lines;
+  }
+
+  static std::string best_of(const Lines& lines) {
+    if (lines.empty() || lines.back().rfind("bestmove ", 0) != 0) return "";
+    const std::string rest = lines.back().substr(9);
+    return rest.substr(0, rest.find(' '));
+  }
+
+  static std::string ponder_of(const Lines& lines) {
+    const auto at = lines.empty() ? std::string::npos : lines.back().find(" ponder ");
+    return at == std::string::npos ? "" : lines.back().substr(at + 8);
+  }
+
+  static EngineProcess* engine_;
+};
+EngineProcess* SearchProtocol::engine_ = nullptr;
+
+// Whether `text` is a legal move in the position `fen`.
+bool legal_in(const char* fen, const std::string& text) {
+  auto pos = new_position();
+  if (!set_position_from_fen(*pos, fen)) return false;
+  const Move parsed = parse_move_text(text.c_str(), pos->board, pos->plies[0].side);
+  return parsed && find_legal_move(*pos, parsed) != NoMove;
+}
+
+// Whether `reply` is a legal move after `first` was played in `fen`.
+bool legal_after(const char* fen, const std::string& first, const std::string& reply) {
+  auto pos = new_position();
+  if (!set_position_from_fen(*pos, fen)) return false;
+  PlyState& root = pos->plies[0];
+  root.move = find_legal_move(*pos, parse_move_text(first.c_str(), pos->board, root.side));
+  if (!root.move) return false;
+  PlyState* next = make_move(*pos, root);
+  if (!next) return false;
+  for (Move m : legal_moves(*pos, *next)) {
+    char t[6];
+    move_text(m, t);
+    if (reply == t) return true;
+  }
+  return false;
+}
+
+TEST_F(SearchProtocol, DepthLimitedSearchGivesALegalMoveWithInfoLines) {
+  engine_->send("position startpos moves e2e4 e7e5");
+  engine_->send("go depth 5");
+  const Lines lines = until_bestmove(30000);
+  const std::string fen = "rnbqkbnr/pppp1ppp/8/4p3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 2";
+  EXPECT_TRUE(legal_in(fen.c_str(), best_of(lines))) << lines.back();
+  bool sawDepth5 = false;
+  const std::regex pv("^info depth (\\d+) seldepth \\d+ time \\d+ score (cp -?\\d+|mate -?\\d+) .*pv( [a-h][1-8][a-h][1-8][nbrq]?)+$");
+  for (const std::string& l : lines) {
+    std::smatch m;
+    if (std::regex_match(l, m, pv) && m[1] == "5") sawDepth5 = true;
+    EXPECT_EQ(l.find("depth 6 "), std::string::npos) << l;
+  }
+  EXPECT_TRUE(sawDepth5);
+  // The ponder move, when given, is legal after the best move.
+  const std::string ponder = ponder_of(lines);
+  if (!ponder.empty()) EXPECT_TRUE(legal_after(fen.c_str(), best_of(lines), ponder)) << lines.back();
+}
+
+TEST_F(SearchProtocol, MoveTimeIsKept) {
+  engine_->send("position startpos");
+  const auto start = Clock::now();
+  engine_->send("go movetime 300");
+  const Lines lines = until_bestmove(5000);
+  const int64_t took = ms_since(start);
+  EXPECT_GE(took, 250);
+  EXPECT_LE(took, 1000);
+  EXPECT_TRUE(legal_in(StartFen, best_of(lines)));
+}
+
+TEST_F(SearchProtocol, InfiniteSearchEndsOnlyWithStop) {
+  engine_->send("position startpos moves d2d4");
+  engine_->send("go infinite");
+  std::string line;
+  const auto start = Clock::now();
+  while (ms_since(start) < 700 && engine_->read_line(line, 100))
+    ASSERT_EQ(line.rfind("bestmove", 0), std::string::npos) << "ended without stop";
+  engine_->send("stop");
+  const Lines lines = until_bestmove(3000);
+  EXPECT_TRUE(legal_in("rnbqkbnr/pppppppp/8/8/3P4/8/PPP1PPPP/RNBQKBNR b KQkq - 0 1", best_of(lines)));
+}
+
+TEST_F(SearchProtocol, StopRightAfterGoStillGivesALegalMove) {
+  engine_->send("position startpos");
+  engine_->send("go infinite");
+  engine_->send("stop");
+  const Lines lines = until_bestmove(3000);
+  EXPECT_TRUE(legal_in(StartFen, best_of(lines)));
+}
+
+TEST_F(SearchProtocol, PonderhitSwitchesToTheClock) {
+  engine_->send("position startpos moves e2e4");
+  engine_->send("go ponder wtime 3000 btime 3000");
+  std::string line;
+  const auto start = Clock::now();
+  while (ms_since(start) < 400 && engine_->read_line(line, 100))
+    ASSERT_EQ(line.rfind("bestmove", 0), std::string::npos) << "a ponder search answered early";
+  const auto hit = Clock::now();
+  engine_->send("ponderhit");
+  const Lines lines = until_bestmove(4000);
+  EXPECT_LT(ms_since(hit), 3000);
+  EXPECT_TRUE(legal_in("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1", best_of(lines)));
+}
+
+TEST_F(SearchProtocol, MultiPVRanksLinesFromDepthFour) {
+  engine_->send("setoption name MultiPV value 3");
+  engine_->send("position startpos");
+  engine_->send("go depth 5");
+  const Lines lines = until_bestmove(30000);
+  const std::regex ranked("^info multipv ([123]) depth (\\d+) seldepth .* pv .*");
+  int seenAtDepth4[4] = {0, 0, 0, 0};
+  for (const std::string& l : lines) {
+    EXPECT_NE(l.rfind("info depth 1 ", 0), 0u) << "single-PV line in MultiPV mode: " << l;
+    std::smatch m;
+    if (!std::regex_match(l, m, ranked)) continue;
+    EXPECT_GE(std::stoi(m[2]), 4) << l;
+    if (m[2] == "4") ++seenAtDepth4[std::stoi(m[1])];
+  }
+  EXPECT_GE(seenAtDepth4[1], 1);
+  EXPECT_GE(seenAtDepth4[2], 1);
+  EXPECT_GE(seenAtDepth4[3], 1);
+  engine_->send("setoption name MultiPV value 1");
+}
+
+TEST_F(SearchProtocol, MateScoresAndPositionsWithoutMoves) {
+  struct Case {
+    const char* fen;
+    const char* score;
+  };
+  const Case cases[] = {
+      {"r5rk/5p1p/5R2/4B3/8/8/7P/7K w - - 0 1", "score mate 3 "},
+      {"1k6/8/1K6/8/8/8/8/6R1 b - - 0 1", "score mate -2 "},
+      {"k7/8/1K6/8/8/8/8/7R w - - 0 1", "score mate 1 "},
+  };
+  for (const Case& c : cases) {
+    engine_->send(std::string("position fen ") + c.fen);
+    engine_->send("go depth 8");
+    const Lines lines = until_bestmove(30000);
+    bool found = false;
+    for (const std::string& l : lines) found |= l.find(c.score) != std::string::npos;
+    EXPECT_TRUE(found) << c.fen;
+    EXPECT_TRUE(legal_in(c.fen, best_of(lines))) << c.fen;
+  }
+  // Checkmated and stalemated sides have no move to report.
+  for (const char* fen : {"k7/1Q6/1K6/8/8/8/8/8 b - - 0 1", "k7/8/1QK5/8/8/8/8/8 b - - 0 1"}) {
+    engine_->send(std::string("position fen ") + fen);
+    engine_->send("go depth 3");
+    const Lines lines = until_bestmove(5000);
+    EXPECT_EQ(lines.back(), "bestmove 0000") << fen;
+  }
+}
+
+TEST_F(SearchProtocol, OneBestmovePerGoWhateverArrivesMeanwhile) {
+  engine_->send("position startpos");
+  engine_->send("go movetime 400");
+  engine_->send("go depth 3");                       // ignored: a search runs
+  engine_->send("setoption name MultiPV value 4");   // ignored: a search runs
+  engine_->send("xyzzy garbage \x01\x02");
+  engine_->send("position startpos moves e2e4");     // ignored while searching
+  Lines lines = until_bestmove(5000);
+  EXPECT_TRUE(legal_in(StartFen, best_of(lines)));
+  // Nothing more comes: the second "go" was not queued.
+  std::string line;
+  EXPECT_FALSE(engine_->read_line(line, 600) && line.rfind("bestmove", 0) == 0) << line;
+  sync();
+}
+
+TEST(SearchProtocolExit, QuitDuringASearchSendsBestmoveAndExitsZero) {
+  EngineProcess engine(TARROW_ENGINE);
+  ASSERT_TRUE(engine.started());
+  engine.send("position startpos");
+  engine.send("go infinite");
+  engine.send("isready");
+  Lines lines;
+  ASSERT_TRUE(engine.read_until("readyok", lines, StartupMs));  // answered while searching
+  engine.send("quit");
+  bool sawBestmove = false;
+  std::string line;
+  while (!sawBestmove && engine.read_line(line, 3000)) sawBestmove = line.rfind("bestmove", 0) == 0;
+  EXPECT_TRUE(sawBestmove);
+  EXPECT_EQ(engine.wait_exit(5000), 0);
+}
+
+}  // namespace
