@@ -10,6 +10,7 @@
 #include "driver/go.h"
 #include "driver/option_table.h"
 #include "search/control.h"
+#include "search/root.h"
 
 namespace {
 
@@ -60,9 +61,11 @@ void isready_command() {
 
 void ponderhit_command() {
   if (Control.SearchState != Pondering) return;
-  // The search now counts as searching on its own time; it decides at its next poll whether
-  // that time is already used up.
+  // The search now runs on its own clock, counted from the start of the ponder search. With a
+  // single legal move, or when the allotted time is already used while the first root move
+  // stands stable, there is nothing more to think about.
   Control.SearchState = Thinking;
+  if (ponderhit_stops_search()) Control.StopRequested = true;
 }
 
 void quit_command() {

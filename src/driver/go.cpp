@@ -10,7 +10,11 @@
 #include "core/output.h"
 #include "core/random.h"
 #include "search/control.h"
+#include "eval/eval_cache.h"
 #include "search/level.h"
+#include "search/root.h"
+#include "search/threads.h"
+#include "search/transposition.h"
 
 namespace {
 
@@ -151,15 +155,19 @@ void go_command(Tokenizer& tokens) {
 
   if (Options.LimitStrength) {
     const uint32_t budget = limit_strength_node_budget();
-    // Clearing the hash tables when they are kept between searches arrives with the tables.
+    // A limited search always starts from empty tables; when they are kept between searches
+    // the search would not clear them itself.
+    if (Options.KeepHashMain) {
+      clear_transposition_table();
+      clear_eval_cache();
+    }
     Control.NodeLimit = budget;
     lower_short_poll_interval(budget / 100 + 1);
   }
 
   Control.SearchState = go.ponder ? Pondering : Thinking;
-  // The root search runs here on the main thread's Position and returns the best move and the
-  // ponder move; until it lands there is no move to report.
-  const Move best = NoMove, ponder = NoMove;
+  const Move best = ThinkDriver(main_position());
+  const Move ponder = best ? RootSearch.ponderMove : NoMove;
   Control.SearchState = Idle;
   send_bestmove(best, ponder);
 }

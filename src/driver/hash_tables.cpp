@@ -6,13 +6,22 @@
 #include "search/threads.h"
 #include "search/transposition.h"
 
+namespace {
+
+int32_t CacheKB = 0;  // size of the evaluation cache now allocated
+
+}  // namespace
+
 bool allocate_hash_tables() {
-  return allocate_transposition_table(Options.HashTableKB) && resize_eval_cache(Options.EvalCacheKB);
+  if (!allocate_transposition_table(Options.HashTableKB)) return false;
+  if (!resize_eval_cache(Options.EvalCacheKB)) return false;
+  CacheKB = Options.EvalCacheKB;
+  return true;
 }
 
 void resize_hash_tables(int32_t tableKB, int32_t cacheKB) {
   if (tableKB != TransTable.kilobytes) resize_transposition_table(tableKB);
-  if (cacheKB != eval_cache_kilobytes()) resize_eval_cache(cacheKB);
+  if (cacheKB != CacheKB && resize_eval_cache(cacheKB)) CacheKB = cacheKB;
 }
 
 void clear_all_hash_tables() {
@@ -29,4 +38,5 @@ void clear_all_hash_tables() {
 void free_hash_tables() {
   free_transposition_table();
   free_eval_cache();
+  CacheKB = 0;
 }

@@ -1,12 +1,14 @@
 // Program entry. Without arguments the engine starts up and speaks UCI on standard input and
 // output. Command-line tools:
 //   perft DEPTH [FEN]   counts the legal move tree (move generator test and benchmark)
+//   bench [DEPTH]       searches a fixed set of positions; prints "nodes N nps M" last
 //   random COUNT        prints the first COUNT numbers of the random generator, one a line
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "board/perft.h"
+#include "driver/bench.h"
 #include "core/random.h"
 #include "driver/main_loop.h"
 #include "driver/startup.h"
@@ -24,6 +26,7 @@ int random_command(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "perft") == 0) return perft_command(argc - 1, argv + 1);
+  if (argc > 1 && std::strcmp(argv[1], "bench") == 0) return bench_command(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "random") == 0) return random_command(argc - 1, argv + 1);
   if (!startup()) return 0;  // no memory for the game record: nothing to offer
   return main_loop();

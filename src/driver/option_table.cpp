@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/options.h"
+#include "driver/hash_tables.h"
 #include "core/output.h"
 #include "driver/tokens.h"
 #include "search/threads.h"
@@ -94,7 +95,7 @@ void apply_hash_option(const char* value) {
 
 void press_button(const char* name) {
   if (same_name(name, "Clear Hash")) {
-    // Clearing the hash tables and the per-thread evaluation caches arrives with those tables.
+    clear_all_hash_tables();
   } else if (same_name(name, "Clear PosLearning")) {
     std::remove("tarrow.pl2");  // a missing file is no error
   }
@@ -109,6 +110,7 @@ void apply_hash_split(int32_t totalKB) {
   if (second < 1) second = 1;
   Options.HashTableKB = main;
   Options.EvalCacheKB = second;
+  resize_hash_tables(main, second);
 }
 
 const OptionList& build_option_list() {

@@ -12,6 +12,8 @@
 #include "core/random.h"
 #include "driver/calibration.h"
 #include "driver/commands.h"
+#include "driver/hash_tables.h"
+#include "eval/thread_tables.h"
 #include "search/control.h"
 #include "search/level.h"
 #include "search/threads.h"
@@ -45,7 +47,18 @@ bool startup(bool calibrate) {
   start_thread_table();
   if (!create_game_storage()) return false;
   build_startup_tables();
-  // The hash tables for the default 4 MB are allocated and cleared here once they exist.
+  // The default 4 MB of hash, split between the transposition table and the evaluation
+  // cache. Without that memory there is nothing to offer.
+  reset_options();
+  if (!allocate_hash_tables()) {
+    free_game_storage();
+    return false;
+  }
+  if (!allocate_thread_eval_tables(main_position())) {
+    send_info_string("Not enough memory for Hash");
+    fail_out_of_memory();
+  }
+  clear_all_hash_tables();
   reset_clock_control();
   if (calibrate) {
     SpeedCalibration();
@@ -69,6 +82,8 @@ void shutdown() {
   if (!Started) return;
   Started = false;
   free_game_storage();
+  free_hash_tables();
+  free_thread_eval_tables(main_position());
 }
 
 void fail_out_of_memory() {
