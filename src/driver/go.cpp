@@ -87,6 +87,8 @@ void read_parameters(Tokenizer& tokens, int side, GoParameters& go) {
   }
 }
 
+SearchRunner Runner = ThinkDriver;
+
 void lower_short_poll_interval(uint64_t interval) {
   if (interval < Control.PollIntervalShort) Control.PollIntervalShort = interval;
 }
@@ -113,6 +115,8 @@ void select_level(const GoParameters& go) {
 }
 
 }  // namespace
+
+void set_search_runner(SearchRunner runner) { Runner = runner ? runner : ThinkDriver; }
 
 uint32_t limit_strength_node_budget() {
   // Ten nodes at 1000 Elo, doubling every 100 points, spread at random.
@@ -166,7 +170,7 @@ void go_command(Tokenizer& tokens) {
   }
 
   Control.SearchState = go.ponder ? Pondering : Thinking;
-  const Move best = ThinkDriver(main_position());
+  const Move best = Runner(main_position());
   const Move ponder = best ? RootSearch.ponderMove : NoMove;
   Control.SearchState = Idle;
   send_bestmove(best, ponder);

@@ -332,7 +332,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
   // Stop requests, the clock and the input.
   if (pos.nodes < Search.nextPoll || pos.threadIndex != 0) {
     if (Control.StopRequested) return 0;
-  } else if (poll_search(pos)) {
+  } else if (poll_search(pos, node)) {
     return 0;
   }
 

@@ -2,14 +2,17 @@
 #include <cstdlib>
 
 #include "core/input.h"
+#include "core/options.h"
 #include "core/random.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "search/control.h"
 #include "search/level.h"
 #include "search/params.h"
+#include "search/report.h"
 #include "search/search.h"
 #include "search/timeman.h"
+#include "search/transposition.h"
 
 namespace {
 
@@ -29,9 +32,24 @@ void wait_out_node_limit() {
   }
 }
 
+// After the first two seconds: the current line every 750 ms when the GUI asked for it, and
+// the hash fill with the speed every 1500 ms.
+void send_periodic_lines(const Position& pos, const PlyState& node, int64_t elapsed) {
+  if (elapsed < 2000) return;
+  const int64_t now = Search.startTime + elapsed;
+  if (Options.ShowCurrLine && now - Report.lastCurrLineTick > 750) {
+    Report.lastCurrLineTick = now;
+    send_currline(pos, node, elapsed);
+  }
+  if (TransTable.entries && now - Report.lastHashStatusTick > 1500) {
+    Report.lastHashStatusTick = now;
+    send_hash_status(elapsed);
+  }
+}
+
 }  // namespace
 
-bool poll_search(Position& pos) {
+bool poll_search(Position& pos, const PlyState& node) {
   const int64_t elapsed = elapsed_ms();
   const uint64_t limit = Control.NodeLimit;
   if (limit != 0 && pos.nodes >= limit &&
@@ -41,6 +59,7 @@ bool poll_search(Position& pos) {
   }
   Search.nextPoll =
       pos.nodes + NextPollInterval(elapsed, pos.nodes, Control.SearchState == Pondering);
+  send_periodic_lines(pos, node, elapsed);
   if (Control.StopRequested) return true;
   if (poll_input()) {
     read_command();

@@ -12,7 +12,7 @@
 constexpr int RootLineLength = 30;
 constexpr int PvWalkPlyLimit = 28;
 constexpr int MultiPVSlotsCapacity = 221;  // one per root move
-constexpr int PvLineTextSize = 256;
+constexpr int PvLineTextSize = 400;  // a 28-ply line with its header fits
 
 // Bound type of a reported score.
 enum ReportBound : int { ReportExact = 0, ReportUpper = 1, ReportLower = 2 };
@@ -43,7 +43,7 @@ struct SearchReport {
   // MultiPV ranking, one slot per root move.
   MultiPVSlot slots[MultiPVSlotsCapacity];
   int slotCount;
-  char pendingText[PvLineTextSize + 64];  // the last composed line (MultiPV keeps it here)
+  char pendingText[PvLineTextSize];  // the last composed line (MultiPV keeps it here)
   // Throttling of the periodic lines, for the whole process.
   int lastDepth, lastSelDepth;
   int64_t lastCurrLineTick, lastHashStatusTick;

@@ -128,10 +128,8 @@ void report_line(Position& pos, Move m, int depth, int32_t score, int bound) {
 
 bool is_quiet_non_pawn(Move m) { return !is_capture_or_promotion(m) && !is_pawn_move(m); }
 
-bool thinking_under_clock() { return Level.clockMode && Control.SearchState == Thinking; }
-
 void recompute_hard_limit(int depth, int32_t newScore, int32_t previousScore) {
-  if (depth > 2 && Level.clockMode) Level.hardLimit = HardLimitFor(ReservePercent(newScore - previousScore));
+  if (depth > 2) UpdateHardLimit(newScore - previousScore);
 }
 
 // ---- Easy move -----------------------------------------------------------------------------------
@@ -161,7 +159,7 @@ void consider_easy_move(Position& pos, int depth) {
   if (recapture) threshold -= 10;
   if (Easy.firstMoveNodes * 100 / pos.nodes < uint64_t(threshold) || elapsed_ms() <= 500) return;
   if (!recapture) --Easy.budget;
-  if (Easy.budget >= 0) halve_allotment_for_easy_move();
+  if (Easy.budget >= 0) HalveForEasyMove();
 }
 
 // ---- Iterations ----------------------------------------------------------------------------------
@@ -194,7 +192,7 @@ bool search_first_move(Position& pos, Iteration& it) {
   int bound = ReportExact;
   if (v <= alpha) {
     Search.stable = false;
-    Level.extra += int32_t(elapsed_ms());
+    AddExtraTime(elapsed_ms());
     it.failState = 1;
     recompute_hard_limit(d, v, it.previous);
     report_line(pos, m, d, v, ReportUpper);
@@ -202,7 +200,7 @@ bool search_first_move(Position& pos, Iteration& it) {
     const int32_t failed = v;
     v = search_root_move(pos, m, failed - 50, failed, d - 1);
     if (!stopped() && v <= failed - 50) {
-      Level.extra += int32_t(elapsed_ms());
+      AddExtraTime(elapsed_ms());
       it.failState = 2;
       report_line(pos, m, d, v, ReportUpper);
       const int32_t again = v;
@@ -210,7 +208,7 @@ bool search_first_move(Position& pos, Iteration& it) {
     }
     if (stopped()) return RootSearch.firstMoveSearching = false, false;
   } else if (v >= beta) {
-    Level.extra += int32_t(elapsed_ms() / 2);
+    AddExtraTime(elapsed_ms() / 2);
     it.failState = 1;
     report_line(pos, m, d, v, ReportLower);
     const int32_t failed = v;
@@ -232,7 +230,7 @@ bool search_first_move(Position& pos, Iteration& it) {
   } else if (v < it.previous) {
     const int64_t x = it.previous - v;
     const int64_t add = x * elapsed_ms() / 25;
-    Level.extra += int32_t(add);
+    AddExtraTime(add);
     if (add > elapsed_ms() / 2) it.failState = 1;
   }
   RootSearch.firstMoveSearching = false;
@@ -249,16 +247,13 @@ bool search_first_move(Position& pos, Iteration& it) {
 void search_other_moves(Position& pos, Iteration& it) {
   const int d = it.depth;
   for (int i = 1; i < RootSearch.count && !stopped(); ++i) {
-    if (thinking_under_clock() || Control.SearchState == Thinking) {
-      const int64_t elapsed = elapsed_ms();
-      if (Control.SearchState == Thinking && between_moves_stop(elapsed, Search.stable)) {
-        Control.StopRequested = true;
-        break;
-      }
+    if (Control.SearchState == Thinking && StopBetweenRootMoves(elapsed_ms(), Search.stable)) {
+      Control.StopRequested = true;
+      break;
     }
-    if (d > 1 || i > 0) send_nodes();
     const Move m = RootSearch.moves[i].move;
     if (d >= 8) {
+      send_nodes();
       send_currmove(m, i + 1);
       send_depth(pos, d);
     }
@@ -267,7 +262,7 @@ void search_other_moves(Position& pos, Iteration& it) {
     int32_t v = search_root_move(pos, m, best, best + 1, d - 1);
     if (stopped()) break;
     if (v > best) {
-      Level.extra += int32_t(it.failState == 0 ? elapsed_ms() / 2 : elapsed_ms() / 4);
+      AddExtraTime(it.failState == 0 ? elapsed_ms() / 2 : elapsed_ms() / 4);
       if (it.failState < 2) ++it.failState;
       if (d >= 3) Easy.allowed = false;
       Search.stable = it.previous <= v + 25;
@@ -365,13 +360,12 @@ bool after_iteration(Position& pos, Iteration& it) {
   const int d = it.depth;
   Search.stable = true;
   const int32_t score = RootSearch.bestScore;
-  if (Level.clockMode) fold_extra_time(score < it.previous - 25);
+  FoldExtraTime(it.previous, score);
   RootSearch.depthScore[d] = score;
   consider_easy_move(pos, d);
 
   const Move best = RootSearch.bestMove;
-  if (Level.clockMode && Control.SearchState == Thinking && d > 3 &&
-      no_new_iteration(elapsed_ms(), is_quiet_non_pawn(best)))
+  if (Control.SearchState == Thinking && StopBeforeNextIteration(elapsed_ms(), d, is_quiet_non_pawn(best)))
     Control.StopRequested = true;
 
   if (!is_capture_or_promotion(best)) {
@@ -387,8 +381,7 @@ bool after_iteration(Position& pos, Iteration& it) {
   }
   if (!repeats) store_root_entry(root, score, d, best);
 
-  if (Level.clockMode && d >= 4 && Control.SearchState == Thinking &&
-      iteration_stop(elapsed_ms()))
+  if (Control.SearchState == Thinking && IterationTimeUp(elapsed_ms(), d))
     Control.StopRequested = true;
   if (!stopped()) poll_between_iterations();
   if (RootSearch.singleLegalMove && d >= 10 && Level.clockMode && Control.SearchState == Thinking)
@@ -424,41 +417,11 @@ Move find_ponder_move(Position& pos) {
   return candidate;
 }
 
-void fill_search_params(int depth) {
-  const uint32_t phase = RootEval.PhaseFlags;
-  const bool endgameLike = (phase & EndgameLikeMask) != 0;
-  Search.iterationDepth = depth;
-  Search.extensionLimit = extension_limit_for(depth, Options.Selectivity);
-  Search.singularPlyLimit = depth;
-  Search.nullPlyLimit = SearchSwitches.zugzwangRisk ? depth / 3 : 0;
-  Search.bigReductionDepth = endgameLike ? 5 : 4;
-}
-
-void prepare_search_params(const PlyState& root) {
-  const bool endgameLike = (RootEval.PhaseFlags & EndgameLikeMask) != 0;
-  Search.futilityDepth = Options.ForwardPruning;
-  Search.lateMoveReductions = Options.StyleFlags[0] != 0;
-  Search.futilityOn = SearchSwitches.futilityOn != 0;
-  Search.singularOn = SearchSwitches.singularOn != 0;
-  Search.multiCutOn = SearchSwitches.multiCutOn != 0;
-  Search.pawnEndingExtOn = SearchSwitches.pawnEndingExtOn != 0;
-  Search.quietChecks = Options.CombinationFlags[0] != 0;
-  Search.endgame = endgameLike;
-  Search.hangingPlyLimit = SearchSwitches.hangingPlyLimit;
-  Search.checkExtPlyLimit = SearchSwitches.checkExtPlyLimit;
-  Search.repetitionShift = endgameLike ? 2 : 1;
-  Search.rootBalance = root.material[White] - root.material[Black];
-  Search.nullAllowed = SearchSwitches.nullAllowed;
-  Search.tbMaxMen = 0;
-  Search.tbDepthMargin = Options.TablebaseDepthBias;
-}
-
 }  // namespace
 
 bool ponderhit_stops_search() {
-  if (RootSearch.singleLegalMove) return true;
-  return tick_count() - Search.startTime >= int64_t(Level.allotted) + Level.extra && Search.stable &&
-         RootSearch.firstMoveSearching;
+  return PonderhitStopsAtOnce(tick_count() - Search.startTime, RootSearch.singleLegalMove,
+                              Search.stable, RootSearch.firstMoveSearching);
 }
 
 Move ThinkDriver(Position& pos) {
@@ -489,7 +452,9 @@ Move ThinkDriver(Position& pos) {
   root_score(pos, root);
   set_contempt(root.side);
   set_table_signature(RootEval.evalSerial);
-  prepare_search_params(root);
+  load_search_settings(root);
+  Search.tbMaxMen = 0;
+  Search.tbDepthMargin = Options.TablebaseDepthBias;
   if (!Options.KeepHashMain || RootEval.PhaseFlags != RootSearch.lastPhaseFlags) clear_pawn_hash(pos);
   if (!Options.KeepHashMain) clear_bishop_mobility_cache(pos);
   clear_material_table(pos);
@@ -522,7 +487,7 @@ Move ThinkDriver(Position& pos) {
   for (int d = 1; !stopped() && d < MaxPly && d <= Level.maxDepth; ++d) {
     if (!(d <= 30000 - std::abs(lastScore) || lastScore < -29000 || Options.MultiPVCount > 1)) break;
     RootSearch.iterationDepth = d;
-    fill_search_params(d);
+    set_iteration_depth(d);
     sort_root_moves();
     Iteration it{d, 0, lastScore};
     if (Options.MultiPVCount > 1) {

@@ -28,6 +28,7 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
 int32_t ExtensionFor(const Position& pos, const PlyState& node, int32_t depth, int32_t alpha,
                      int32_t quick);
 
-// The main thread's periodic look at the clock, the node limit and the input. Returns true
+// The main thread's periodic look at the clock, the node limit and the input, made at `node`;
+// it also sends the periodic status lines. Returns true
 // when the search must stop.
-bool poll_search(Position& pos);
+bool poll_search(Position& pos, const PlyState& node);

@@ -6,6 +6,7 @@
 #include "core/options.h"
 #include "core/output.h"
 #include "driver/commands.h"
+#include "driver/go.h"
 #include "driver/startup.h"
 #include "search/control.h"
 #include "search/level.h"
@@ -16,6 +17,9 @@ std::string Captured;
 
 void capture(const char* text, size_t length) { Captured.append(text, length); }
 
+// These tests are about the interpreter: "go" reads its parameters and answers at once.
+Move no_search(Position&) { return NoMove; }
+
 }  // namespace
 
 void EngineTest::SetUp() {
@@ -25,6 +29,7 @@ void EngineTest::SetUp() {
     started = true;
   }
   set_output_sink(capture);
+  set_search_runner(no_search);
   reset_options();
   reset_search_control();
   set_level(LevelDepth, 3);
@@ -32,7 +37,10 @@ void EngineTest::SetUp() {
   Captured.clear();
 }
 
-void EngineTest::TearDown() { set_output_sink(nullptr); }
+void EngineTest::TearDown() {
+  set_output_sink(nullptr);
+  set_search_runner(nullptr);
+}
 
 std::vector<std::string> EngineTest::run(const std::string& line) {
   std::vector<char> buffer(line.begin(), line.end());
