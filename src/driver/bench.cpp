@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int DefaultBenchDepth = 9;
+constexpr int DefaultBenchDepth = 10;
 
 // Openings, middlegames with both kings castled or not, tactical shots, and endings.
 const char* const BenchPositions[] = {
@@ -46,6 +46,7 @@ int bench_command(int argc, char** argv) {
   int depth = argc > 1 ? std::atoi(argv[1]) : DefaultBenchDepth;
   if (depth < 1 || depth > LevelMaxDepth) depth = DefaultBenchDepth;
   if (!startup(false)) return 1;
+  Control.InputPolling = false;  // a tool run reads no commands
   uint64_t totalNodes = 0;
   int64_t totalMs = 0;
   int index = 0;

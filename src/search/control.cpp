@@ -1,5 +1,7 @@
 #include "search/control.h"
 
+#include "platform/input.h"
+
 SearchControl Control;
 
 void reset_search_control() {
@@ -9,4 +11,7 @@ void reset_search_control() {
   Control.DebugMode = false;
   Control.NodeLimit = 0;
   Control.SearchMoves[0] = NoMove;
+  Control.InputPolling = true;
 }
+
+bool search_input_waiting() { return Control.InputPolling && poll_input() != 0; }

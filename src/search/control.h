@@ -20,7 +20,11 @@ struct SearchControl {
   uint64_t PollIntervalLong;     // nodes between input polls after the first 5 s of a search
   uint64_t PollIntervalShort;    // nodes between input polls before that
   Move SearchMoves[SearchMovesCapacity + 1];  // root moves to search, ends with 0; empty = all
+  bool InputPolling;             // the search looks at standard input (off for command-line tools)
 };
+
+// Whether input waits for a running search to read (never when input polling is off).
+bool search_input_waiting();
 
 extern SearchControl Control;
 

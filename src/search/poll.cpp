@@ -27,7 +27,7 @@ void wait_out_node_limit() {
   const int64_t target = NodeLimitWaitTarget(std::abs(int64_t(random_number())));
   while (!Control.StopRequested) {
     sleep_ms(NodeLimitSleepMs);
-    if (poll_input()) read_command();
+    if (search_input_waiting()) read_command();
     if (Control.SearchState != Pondering && elapsed_ms() >= target) break;
   }
 }
@@ -61,7 +61,7 @@ bool poll_search(Position& pos, const PlyState& node) {
       pos.nodes + NextPollInterval(elapsed, pos.nodes, Control.SearchState == Pondering);
   send_periodic_lines(pos, node, elapsed);
   if (Control.StopRequested) return true;
-  if (poll_input()) {
+  if (search_input_waiting()) {
     read_command();
     if (Control.StopRequested) return true;
   }

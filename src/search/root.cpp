@@ -104,7 +104,7 @@ void wait_while_pondering() {
 }
 
 void poll_between_iterations() {
-  if (poll_input()) read_command();
+  if (search_input_waiting()) read_command();
 }
 
 // ---- One root move ----------------------------------------------------------------------------

@@ -257,3 +257,21 @@ TEST(SearchProtocolExit, QuitDuringASearchSendsBestmoveAndExitsZero) {
 }
 
 }  // namespace
+
+namespace {
+
+// The bench's node total is a signature of the search: two runs must agree exactly.
+TEST(Bench, NodeCountIsTheSameFromRunToRun) {
+  std::string last[2];
+  for (std::string& summary : last) {
+    EngineProcess bench(TARROW_ENGINE, {"bench", "6"});
+    ASSERT_TRUE(bench.started());
+    std::string line;
+    while (bench.read_line(line, 60000)) summary = line;
+    EXPECT_EQ(bench.wait_exit(5000), 0);
+  }
+  EXPECT_EQ(last[0].rfind("nodes ", 0), 0u) << last[0];
+  EXPECT_EQ(last[0].substr(0, last[0].find(" nps")), last[1].substr(0, last[1].find(" nps")));
+}
+
+}  // namespace

@@ -1,0 +1,56 @@
+// The engine's own time per move stays inside an honest clock, however short.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "support/engine_process.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+TEST(ClockProtocol, MovesInsideTheClock) {
+  EngineProcess engine(TARROW_ENGINE);
+  ASSERT_TRUE(engine.started());
+  engine.send("uci");
+  std::vector<std::string> lines;
+  ASSERT_TRUE(engine.read_until("uciok", lines, 8000));
+  struct Case {
+    const char* go;
+    int clockMs;
+  };
+  const Case cases[] = {
+      {"go wtime 1000 btime 1000", 1000},
+      {"go wtime 1000 btime 1000 winc 100 binc 100", 1000},
+      {"go wtime 1000 btime 1000 movestogo 1", 1000},
+      {"go wtime 300 btime 300", 300},
+      {"go wtime 60 btime 60", 60},
+      {"go wtime 5000 btime 5000 movestogo 2", 5000},
+  };
+  const char* positions[] = {
+      "position startpos",
+      "position fen r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP2BPPP/R2QKB1R w KQ - 0 8",
+  };
+  for (const char* position : positions) {
+    for (const Case& c : cases) {
+      engine.send(position);
+      engine.send("isready");
+      ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
+      const auto start = Clock::now();
+      engine.send(c.go);
+      std::string line;
+      bool answered = false;
+      while (!answered && engine.read_line(line, c.clockMs + 2000)) answered = line.rfind("bestmove ", 0) == 0;
+      const auto took =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+      EXPECT_TRUE(answered) << c.go;
+      EXPECT_LT(took, c.clockMs) << position << " / " << c.go;
+    }
+  }
+  engine.send("quit");
+  EXPECT_EQ(engine.wait_exit(), 0);
+}
+
+}  // namespace
