@@ -58,12 +58,13 @@ int32_t threat_value(const Position& pos, const PlyState& node) {
 }
 
 // The pawn structure holds no advanced passed pawn of the side to move (as far as this
-// thread's pawn hash already knows the structure).
+// thread's pawn hash already knows the structure): a passer on the sixth or seventh rank is a
+// threat of its own that the depth cut must not overlook.
 bool no_passer_support(const Position& pos, const PlyState& node) {
   if (pos.pawnHash == nullptr) return false;
   const PawnEntry& e = pos.pawnHash[node.pawnKey & (PawnHashSize - 1)];
   if (e.key != node.pawnLock) return false;
-  return !(e.flags & (node.side == White ? 16 : 32));
+  return !(e.flags & (node.side == White ? PawnWhiteAdvancedPasser : PawnBlackAdvancedPasser));
 }
 
 // Passing is unsafe in zugzwang-prone positions: without pieces (or near the root in the
