@@ -196,12 +196,12 @@ bool search_first_move(Position& pos, Iteration& it) {
     it.failState = 1;
     recompute_hard_limit(d, v, it.previous);
     report_line(pos, m, d, v, ReportUpper);
-    if (d >= 3) Easy.allowed = false;
     const int32_t failed = v;
     v = search_root_move(pos, m, failed - 50, failed, d - 1);
     if (!stopped() && v <= failed - 50) {
       AddExtraTime(elapsed_ms());
       it.failState = 2;
+      if (d >= 3) Easy.allowed = false;
       report_line(pos, m, d, v, ReportUpper);
       const int32_t again = v;
       v = search_root_move(pos, m, -FullWindow, again, d - 1);
@@ -425,6 +425,8 @@ bool ponderhit_stops_search() {
 }
 
 Move ThinkDriver(Position& pos) {
+  // The clock runs from the moment the GUI asked, before any table is cleared.
+  Search.startTime = tick_count();
   // Thread-owned search state starts afresh.
   clear_history(pos);
   std::memset(pos.killers, 0, sizeof pos.killers);
@@ -435,7 +437,6 @@ Move ThinkDriver(Position& pos) {
     clear_transposition_table();
     clear_eval_cache();
   }
-  Search.startTime = tick_count();
   pos.nodes = 0;
   Control.StopRequested = false;
   Search.nextPoll = Control.PollIntervalShort < 1000 ? Control.PollIntervalShort : 1000;

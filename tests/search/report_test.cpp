@@ -9,6 +9,7 @@
 #include "board/notation.h"
 #include "core/options.h"
 #include "core/output.h"
+#include "eval/thread_tables.h"
 #include "search/fixed_depth.h"
 #include "search/report.h"
 #include "search/threads.h"
@@ -33,6 +34,7 @@ class ReportTest : public ::testing::Test {
     Captured.clear();
   }
   void TearDown() override {
+    free_thread_eval_tables(*pos_);
     set_output_sink(nullptr);
     ThreadPositions[0] = nullptr;
     Options.MultiPVCount = 1;
