@@ -5,6 +5,7 @@
 
 #include "board/game.h"
 #include "board/notation.h"
+#include "core/options.h"
 #include "core/output.h"
 #include "driver/hash_tables.h"
 #include "driver/startup.h"
@@ -47,6 +48,7 @@ int bench_command(int argc, char** argv) {
   if (depth < 1 || depth > LevelMaxDepth) depth = DefaultBenchDepth;
   if (!startup(false)) return 1;
   Control.InputPolling = false;  // a tool run reads no commands
+  Options.PositionLearning = 0;  // nor reads or writes the learning file: runs must agree
   uint64_t totalNodes = 0;
   int64_t totalMs = 0;
   int index = 0;

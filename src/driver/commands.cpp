@@ -9,6 +9,7 @@
 #include "driver/game_setup.h"
 #include "driver/go.h"
 #include "driver/option_table.h"
+#include "learn/learning.h"
 #include "search/control.h"
 #include "search/root.h"
 
@@ -94,7 +95,7 @@ int execute_command(char* line) {
   else if (std::strcmp(command, "ponderhit") == 0) ponderhit_command();
   else if (std::strcmp(command, "quit") == 0) quit_command();
   else if (std::strcmp(command, "ucinewgame") == 0) {
-    // Forgets what the learning memory gathered in this game, once that memory exists.
+    if (Control.SearchState == Idle) clear_analysis_memory();
   } else if (std::strcmp(command, "debug") == 0) debug_command(tokens);
   else if (std::strcmp(command, "position") == 0) position_command(tokens);
   else return 0;

@@ -8,6 +8,7 @@
 
 #include "core/options.h"
 #include "driver/hash_tables.h"
+#include "learn/learning.h"
 #include "core/output.h"
 #include "driver/tokens.h"
 #include "search/threads.h"
@@ -97,7 +98,7 @@ void press_button(const char* name) {
   if (same_name(name, "Clear Hash")) {
     clear_all_hash_tables();
   } else if (same_name(name, "Clear PosLearning")) {
-    std::remove("tarrow.pl2");  // a missing file is no error
+    clear_learning_file();
   }
 }
 

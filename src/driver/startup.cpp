@@ -14,6 +14,7 @@
 #include "driver/commands.h"
 #include "driver/hash_tables.h"
 #include "eval/thread_tables.h"
+#include "learn/learning.h"
 #include "search/control.h"
 #include "search/level.h"
 #include "search/threads.h"
@@ -62,6 +63,7 @@ bool startup(bool calibrate) {
   reset_clock_control();
   if (calibrate) {
     SpeedCalibration();
+    trim_learning_file();
   } else {
     Control.PollIntervalLong = DefaultPollIntervalLong;
     Control.PollIntervalShort = DefaultPollIntervalLong / 4;

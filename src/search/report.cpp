@@ -9,6 +9,7 @@
 #include "board/movegen.h"
 #include "core/options.h"
 #include "core/output.h"
+#include "learn/learning.h"
 #include "platform/clock.h"
 #include "search/repetition.h"
 #include "search/threads.h"
@@ -140,6 +141,8 @@ int deepest_ply_in_use(const Position& pos) {
 
 void send_pv_info(Position& pos, Move best, int depth, int64_t elapsed, int32_t score, int bound) {
   if (!on_main_thread(pos)) return;
+  if (Options.PositionLearning && depth != 0 && bound != ReportUpper)
+    set_learning_candidate(depth, score, LearningPvLine, best);
   int selDepth = deepest_ply_in_use(pos);
   selDepth = selDepth >= MaxPly ? (depth > 99 ? depth : 99) : (selDepth < depth ? depth : selDepth);
 

@@ -13,6 +13,7 @@
 #include "eval/preparation.h"
 #include "eval/eval_cache.h"
 #include "eval/thread_tables.h"
+#include "learn/learning.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "search/control.h"
@@ -133,6 +134,52 @@ void recompute_hard_limit(int depth, int32_t newScore, int32_t previousScore) {
 }
 
 // ---- Easy move -----------------------------------------------------------------------------------
+
+// ---- Position learning ----------------------------------------------------------------------
+
+// A search teaches something when it was long, when its score swung between depths, unless the
+// game was decided at every depth anyway.
+struct LearningState {
+  bool instructive;
+  bool rootRecordApplied;
+  bool allAbove400, allBelow400;
+};
+LearningState Learning;
+
+void mark_instructive(int depth, int32_t score) {
+  if (score < 400) Learning.allAbove400 = false;
+  if (score > -400) Learning.allBelow400 = false;
+  if (elapsed_ms() > 3000) Learning.instructive = true;
+  if (depth >= 5 && std::abs(score - RootSearch.depthScore[depth - 2]) > 50) Learning.instructive = true;
+  if ((score > 400 && Learning.allAbove400) || (score < -400 && Learning.allBelow400))
+    Learning.instructive = false;
+}
+
+bool analysing() { return Options.AnalyseMode || (Level.LevelMode == LevelDepth && Level.maxDepth == LevelMaxDepth); }
+
+void save_learning(Position& pos) {
+  const Move best = RootSearch.bestMove;
+  PlyState& root = pos.plies[0];
+  if (!Options.PositionLearning || !best) return;
+  if (Learning.instructive && !(Level.clockMode && Level.allotted <= 3000) && !Control.SearchMoves[0]) {
+    bool repeats = false;
+    if (Learning.rootRecordApplied) {
+      root.move = best;
+      if (PlyState* next = make_move(pos, root)) {
+        repeats = is_repetition(pos, *next, 1);
+        unmake_move(pos, *next);
+      }
+    }
+    if (!repeats) append_learning_record(root, Report.line.moves[0] == best ? Report.line.moves[1] : NoMove);
+  }
+  if (analysing() && TransTable.entries) {
+    keep_merged_entries_permanent();
+    const SlotRef slot = primary_slot(root);
+    const TTEntry e = read_slot(slot);
+    if (e.key() == root.lockKey) add_permanent_entry(slot, e);
+    refresh_permanent_entries();
+  }
+}
 
 struct EasyMove {
   bool allowed;
@@ -362,6 +409,8 @@ bool after_iteration(Position& pos, Iteration& it) {
   const int32_t score = RootSearch.bestScore;
   FoldExtraTime(it.previous, score);
   RootSearch.depthScore[d] = score;
+  mark_instructive(d, score);
+  if (Options.PositionLearning) set_learning_candidate(d, score, LearningOnly, RootSearch.bestMove);
   consider_easy_move(pos, d);
 
   const Move best = RootSearch.bestMove;
@@ -461,6 +510,12 @@ Move ThinkDriver(Position& pos) {
   clear_material_table(pos);
   RootSearch.lastPhaseFlags = RootEval.PhaseFlags;
   if (Level.clockMode) AllotTime();
+  Learning = LearningState{false, false, true, true};
+  if (Options.PositionLearning) {
+    Learning.rootRecordApplied = merge_learned_positions(pos, root);
+    if (analysing()) restore_permanent_entries();
+    else clear_analysis_memory();
+  }
 
   // The evaluation learns its spread from the root first.
   reset_eval_bounds();
@@ -507,6 +562,7 @@ Move ThinkDriver(Position& pos) {
   if (!anyMoveSearched) RootSearch.bestMove = RootSearch.moves[0].move;
 
   if (Control.SearchState == Pondering) wait_while_pondering();
+  save_learning(pos);
   send_search_summary(elapsed_ms());
   if (Control.SearchState == Thinking && RootSearch.bestMove)
     RootSearch.ponderMove = find_ponder_move(pos);

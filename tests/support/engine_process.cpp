@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace {
 
@@ -33,10 +34,16 @@ EngineProcess::EngineProcess(const std::string& program, const std::vector<std::
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
 
+  // Each engine runs in a directory of its own, so that the files it keeps there (the learning
+  // file) neither leak between tests nor change their results.
+  char dir[] = "/tmp/tarrow-engine-XXXXXX";
+  if (mkdtemp(dir)) workDir_ = dir;
+
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], STDIN_FILENO);
     dup2(out[1], STDOUT_FILENO);
+    if (!workDir_.empty() && chdir(workDir_.c_str()) != 0) _exit(126);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
@@ -60,6 +67,10 @@ EngineProcess::~EngineProcess() {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
     }
+  }
+  if (!workDir_.empty()) {
+    unlink((workDir_ + "/tarrow.pl2").c_str());
+    rmdir(workDir_.c_str());
   }
 }
 

@@ -38,6 +38,7 @@ class EngineProcess {
   int toChild_ = -1;
   int fromChild_ = -1;
   std::string pending_;  // bytes read but not yet returned as a line
+  std::string workDir_;  // the engine's own working directory, removed afterwards
   bool outputEnded_ = false;
   int exitStatus_ = -2;  // -2: not collected yet
 };

@@ -1,0 +1,238 @@
+#include "learn/learning.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "board/game.h"
+#include "board/makemove.h"
+#include "board/movegen.h"
+#include "board/zobrist.h"
+#include "core/options.h"
+#include "search/transposition.h"
+
+namespace {
+
+constexpr int MergeBatch = 100;
+constexpr int MaxBoardDifference = 28;
+constexpr int MaxExtraPieces = 10;
+constexpr int MergedSlotsCapacity = 4096;
+
+// Bytes 0..15 of a record have the layout of a table entry before its check word is formed.
+struct LearningRecord {
+  uint8_t bytes[LearningRecordSize];
+
+  uint32_t word(int offset) const {
+    return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 |
+           uint32_t(bytes[offset + 2]) << 16 | uint32_t(bytes[offset + 3]) << 24;
+  }
+  void set_word(int offset, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[offset + i] = uint8_t(v >> (8 * i));
+  }
+  uint32_t lock_key() const { return word(0); }
+  Move best_move() const { return word(4); }
+  int32_t score() const { return int16_t(uint16_t(bytes[12] | bytes[13] << 8)); }
+  int depth() const { return int8_t(bytes[14]); }
+  uint8_t bound() const { return bytes[15]; }
+  uint32_t index_key() const { return word(16); }
+  uint32_t signature() const { return word(20); }
+  int side() const { return bytes[24]; }
+  int pieces() const { return bytes[25]; }
+  Move reply() const { return word(28); }
+  const uint8_t* board() const { return bytes + 32; }
+};
+static_assert(sizeof(LearningRecord) == LearningRecordSize);
+
+LearningRecord Candidate;
+SlotRef MergedSlots[MergedSlotsCapacity];
+int MergedCount = 0;
+
+// A table entry with its check word, from the words a record or a reply entry carries.
+TTEntry checked_entry(uint32_t lockKey, uint32_t move, uint32_t move2, uint32_t data) {
+  TTEntry e{0, move, move2, data};
+  e.check = lockKey ^ move ^ move2 ^ data;
+  return e;
+}
+
+int pieces_on_game_board() {
+  int n = 0;
+  for (Square s = 1; s <= 64; ++s) n += GameBoard.board[s] != Empty;
+  return n;
+}
+
+long record_count(FILE* f) {
+  if (std::fseek(f, 0, SEEK_END) != 0) return 0;
+  const long size = std::ftell(f);
+  return size > 0 ? size / LearningRecordSize : 0;
+}
+
+// Stores the record's entry in the primary slot of its position (the displaced entry of
+// another position moves to the secondary slot); a permanent entry there is left alone.
+void store_record(const LearningRecord& r) {
+  const uint32_t entries = TransTable.entries;
+  if (!entries) return;
+  const SlotRef primary{uint8_t(r.side() * 2), r.index_key() % entries};
+  const SlotRef secondary{uint8_t(r.side() * 2 + 1), primary.index};
+  const TTEntry old = read_slot(primary);
+  if (old.generation() == GenerationPermanent) return;
+  if (old.is_zero() || old.key() != r.lock_key()) write_slot(secondary, old);
+  const uint32_t data = r.word(12);
+  write_slot(primary, checked_entry(r.lock_key(), r.best_move(), 0, data));
+  if (MergedCount < MergedSlotsCapacity) MergedSlots[MergedCount++] = primary;
+}
+
+// A record of the root position itself: its expected reply goes into the table for the
+// position after its best move, with the score and the bound seen from the other side.
+bool store_expected_reply(Position& pos, PlyState& root, const LearningRecord& r) {
+  if (r.lock_key() != root.lockKey || r.index_key() != root.indexKey || r.side() != root.side)
+    return false;
+  if (!r.reply() || !r.best_move() || !move_is_possible(pos, root, r.best_move())) return false;
+  root.move = r.best_move();
+  PlyState* next = make_move(pos, root);
+  if (next && TransTable.entries) {
+    const SlotRef slot{uint8_t(next->side * 2), next->indexKey % TransTable.entries};
+    if (read_slot(slot).generation() != GenerationPermanent) {
+      uint8_t bound = 0;
+      if (r.bound() == 0x40) bound = 0x80;
+      else if (r.bound() == 0x80) bound = 0x40;
+      const uint32_t data = uint32_t(uint16_t(-r.score())) | uint32_t(uint8_t(r.depth() - 1)) << 16 |
+                            uint32_t(bound) << 24;
+      write_slot(slot, checked_entry(next->lockKey, r.reply(), 0, data));
+    }
+  }
+  if (next) unmake_move(pos, *next);
+  root.move = NoMove;
+  return true;
+}
+
+}  // namespace
+
+uint32_t learning_signature() {
+  const uint32_t* z = &ZobristIndex[0][0];
+  constexpr uint32_t Words = 16 * 65;
+  uint32_t m = 1, signature = 0;
+  // A running mixer over the key table. The table holds zeros (square 0 of every piece row);
+  // where the mixer lands on one it takes the next word rotated, and keeps its own state, so
+  // that the values v and v + 1 never give the same signature (stepping the state on to the
+  // next word instead would make them collide, and a "Style" change would go unnoticed).
+  auto mix = [&](int32_t value) {
+    const uint32_t a = uint32_t(value) + 2 * m;
+    m = a;
+    const uint32_t w = z[a % Words];
+    if (w != 0) {
+      signature ^= w;
+    } else {
+      const uint32_t next = z[(a + 1) % Words];
+      signature ^= (next << 1) | (next >> 31);
+    }
+  };
+  const EngineOptions& o = Options;
+  for (int32_t v : {o.UseTablebases, o.TablebaseDepthBias, o.TablebaseHitPercent, o.KeepHashSecond,
+                    o.KeepHashMain})
+    mix(v);
+  for (int w : {WeightQueen, WeightRook, WeightBishop, WeightKnight, WeightPawn, WeightQueenEnd,
+                WeightRookEnd, WeightBishopEnd, WeightKnightEnd, WeightPawnEnd, WeightKingSafety,
+                WeightPassedPawns, WeightPassedPawnsEnd, WeightPawnStructure, WeightPawnStructureEnd,
+                WeightCenterControl, WeightBishopPair, WeightBishopPairEnd, WeightEvalPercent})
+    mix(o.EvalWeights[w]);
+  for (int32_t v : {o.DrawScore, o.Selectivity, o.ForwardPruning, o.PreferOpen, o.StyleFlags[0],
+                    o.StyleFlags[2], o.CombinationFlags[0], o.CombinationFlags[1], o.StyleFlags[1]})
+    mix(v);
+  for (const char* c = "9 UCI"; *c; ++c) mix(*c);
+  for (int32_t v : {o.Test1, o.Test2, o.Test3, 1}) mix(v);
+  return signature;
+}
+
+void trim_learning_file() {
+  FILE* f = std::fopen(LearningFileName, "rb");
+  if (!f) return;
+  const long n = record_count(f);
+  std::fclose(f);
+  if (n <= LearningTrimThreshold) return;
+  f = std::fopen(LearningFileName, "rb");
+  if (!f) return;
+  std::vector<uint8_t> kept;
+  const size_t bytes = size_t(LearningTrimKeep) * LearningRecordSize;
+  bool ok = std::fseek(f, (n - LearningTrimKeep) * LearningRecordSize, SEEK_SET) == 0;
+  if (ok) {
+    kept.resize(bytes);
+    ok = std::fread(kept.data(), 1, bytes, f) == bytes;
+  }
+  std::fclose(f);
+  if (!ok) return;  // the file stays as it was
+  f = std::fopen(LearningFileName, "wb");
+  if (!f) return;
+  std::fwrite(kept.data(), 1, bytes, f);
+  std::fclose(f);
+}
+
+void set_learning_candidate(int depth, int32_t score, int kind, Move best) {
+  std::memset(Candidate.bytes, 0, 16);
+  Candidate.set_word(4, best);
+  const uint16_t s = uint16_t(score);
+  Candidate.bytes[12] = uint8_t(s);
+  Candidate.bytes[13] = uint8_t(s >> 8);
+  Candidate.bytes[14] = uint8_t(int8_t(depth));
+  Candidate.bytes[15] = kind == LearningPvLine ? 0x80 : kind == LearningUpper ? 0x40 : 0;
+}
+
+void append_learning_record(const PlyState& root, Move reply) {
+  Candidate.set_word(0, root.lockKey);
+  Candidate.set_word(16, root.indexKey);
+  Candidate.set_word(20, learning_signature());
+  Candidate.bytes[24] = root.side;
+  Candidate.bytes[25] = uint8_t(pieces_on_game_board());
+  Candidate.bytes[26] = Candidate.bytes[27] = 0;
+  Candidate.set_word(28, reply);
+  std::memcpy(Candidate.bytes + 32, GameBoard.board + 1, 64);
+  const uint16_t s = uint16_t(Candidate.bytes[12] | Candidate.bytes[13] << 8) + uint16_t(Options.DrawScore);
+  Candidate.bytes[12] = uint8_t(s);
+  Candidate.bytes[13] = uint8_t(s >> 8);
+  FILE* f = std::fopen(LearningFileName, "ab");
+  if (!f) return;
+  std::fwrite(Candidate.bytes, 1, LearningRecordSize, f);
+  std::fclose(f);
+}
+
+bool merge_learned_positions(Position& pos, PlyState& root) {
+  MergedCount = 0;
+  const uint32_t signature = learning_signature();
+  const int pieces = pieces_on_game_board();
+  FILE* f = std::fopen(LearningFileName, "rb");
+  if (!f) return false;
+  const long n = record_count(f);
+  const long first = n - long(TransTable.entries / 2);
+  std::fseek(f, (first > 0 ? first : 0) * LearningRecordSize, SEEK_SET);
+  bool rootApplied = false;
+  LearningRecord batch[MergeBatch];
+  for (size_t got; (got = std::fread(batch, LearningRecordSize, MergeBatch, f)) > 0;) {
+    for (size_t i = 0; i < got; ++i) {
+      const LearningRecord& r = batch[i];
+      if (r.signature() != signature || r.side() > 1) continue;
+      if (Options.PreferOpen && r.side() != root.side) continue;
+      if (pieces < r.pieces() || pieces > r.pieces() + MaxExtraPieces) continue;
+      int differences = 0;
+      for (int s = 0; s < 64; ++s) differences += r.board()[s] != GameBoard.board[s + 1];
+      if (differences > MaxBoardDifference) continue;
+      store_record(r);
+      rootApplied |= store_expected_reply(pos, root, r);
+    }
+  }
+  std::fclose(f);
+  return rootApplied;
+}
+
+void keep_merged_entries_permanent() {
+  for (int i = 0; i < MergedCount; ++i) {
+    const TTEntry e = read_slot(MergedSlots[i]);
+    if (!e.is_zero()) add_permanent_entry(MergedSlots[i], e);
+  }
+}
+
+void clear_learning_file() {
+  std::remove(LearningFileName);
+  clear_analysis_memory();
+}
+
+void clear_analysis_memory() { clear_permanent_entries(); }

@@ -1,0 +1,202 @@
+// The learning file: settings signature, trimming, and merging records into the table.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "board/game.h"
+#include "board/makemove.h"
+#include "board/notation.h"
+#include "board/setup.h"
+#include "core/options.h"
+#include "learn/learning.h"
+#include "search/transposition.h"
+#include "support/positions.h"
+
+namespace {
+
+// Every test works in a directory of its own, where "tarrow.pl2" lives.
+class LearningTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tarrow-learn-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    ASSERT_NE(getcwd(oldDir_, sizeof oldDir_), nullptr);
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ensure_tables();
+    reset_options();
+    ASSERT_TRUE(create_game_storage());
+    ASSERT_TRUE(allocate_transposition_table(1024));
+    clear_permanent_entries();
+    pos_ = new_position();
+  }
+  void TearDown() override {
+    std::remove(LearningFileName);
+    ASSERT_EQ(chdir(oldDir_), 0);
+    rmdir(dir_.c_str());
+    free_transposition_table();
+    free_game_storage();
+    reset_options();
+  }
+  // Sets the game and the root Position to `fen`.
+  void set_game(const char* fen) {
+    ASSERT_EQ(parse_fen(fen, GameBoard.board, GameBoard.start), 1);
+    reset_game_record();
+    setup_root_from_game(*pos_);
+  }
+  Move move(const char* text) { return parse_move_text(text, pos_->board, pos_->plies[0].side); }
+  long records() {
+    FILE* f = std::fopen(LearningFileName, "rb");
+    if (!f) return -1;
+    std::fseek(f, 0, SEEK_END);
+    const long n = std::ftell(f) / LearningRecordSize;
+    std::fclose(f);
+    return n;
+  }
+  std::string dir_;
+  char oldDir_[4096];
+  std::unique_ptr<Position> pos_;
+};
+
+TEST_F(LearningTest, SignatureFollowsThePlayingSettingsOnly) {
+  const uint32_t base = learning_signature();
+  EXPECT_EQ(base, learning_signature());
+  auto changed = [&](auto change) {
+    reset_options();
+    change();
+    const bool differs = learning_signature() != base;
+    reset_options();
+    return differs;
+  };
+  EXPECT_TRUE(changed([] { Options.EvalWeights[WeightPawn] = 150; }));
+  EXPECT_TRUE(changed([] { Options.StyleFlags[0] = 0; }));  // another "Style"
+  EXPECT_TRUE(changed([] { Options.DrawScore = 20; }));
+  EXPECT_TRUE(changed([] { Options.CombinationFlags[1] = 0; }));
+  // Every playing setting counts, also by one step or one flag.
+  int32_t* inputs[] = {&Options.UseTablebases, &Options.TablebaseDepthBias,
+                       &Options.TablebaseHitPercent, &Options.KeepHashMain, &Options.KeepHashSecond,
+                       &Options.DrawScore, &Options.Selectivity, &Options.ForwardPruning,
+                       &Options.PreferOpen, &Options.Test1, &Options.Test2, &Options.Test3};
+  for (int32_t* input : inputs)
+    for (int32_t step : {1, -1})
+      EXPECT_TRUE(changed([&] { *input += step; })) << "input " << (input - inputs[0]) << " step " << step;
+  for (int32_t& w : Options.EvalWeights) EXPECT_TRUE(changed([&] { w = 101; }));
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(changed([&] { Options.StyleFlags[i] = 0; })) << i;
+  for (int i = 0; i < 2; ++i) EXPECT_TRUE(changed([&] { Options.CombinationFlags[i] = 0; })) << i;
+  EXPECT_FALSE(changed([] { Options.HashTableKB = 52429; }));
+  EXPECT_FALSE(changed([] { Options.MultiPVCount = 3; }));
+  EXPECT_FALSE(changed([] { Options.PositionLearning = 0; }));
+}
+
+TEST_F(LearningTest, TrimKeepsTheNewestRecordsOnlyBeyondTheThreshold) {
+  auto write_file = [](long n) {
+    FILE* f = std::fopen(LearningFileName, "wb");
+    std::vector<uint8_t> record(LearningRecordSize, 0);
+    for (long i = 0; i < n; ++i) {
+      for (int b = 0; b < 4; ++b) record[b] = uint8_t(i >> (8 * b));
+      std::fwrite(record.data(), 1, record.size(), f);
+    }
+    std::fclose(f);
+  };
+  write_file(LearningTrimThreshold);
+  trim_learning_file();
+  EXPECT_EQ(records(), LearningTrimThreshold);
+  write_file(LearningTrimThreshold + 1);
+  trim_learning_file();
+  EXPECT_EQ(records(), LearningTrimKeep);
+  FILE* f = std::fopen(LearningFileName, "rb");
+  uint8_t first[4];
+  ASSERT_EQ(std::fread(first, 1, 4, f), 4u);
+  std::fclose(f);
+  const long firstIndex = first[0] | first[1] << 8 | first[2] << 16 | first[3] << 24;
+  EXPECT_EQ(firstIndex, LearningTrimThreshold + 1 - LearningTrimKeep);
+}
+
+TEST_F(LearningTest, RecordsMergeIntoTheTableWhenTheyFitTheGame) {
+  const char* fen = "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3";
+  set_game(fen);
+  set_learning_candidate(9, 37, LearningPvLine, move("f1b5"));
+  append_learning_record(pos_->plies[0], parse_move_text("a7a6", GameBoard.board, Black));
+  ASSERT_EQ(records(), 1);
+
+  clear_transposition_table();
+  EXPECT_TRUE(merge_learned_positions(*pos_, pos_->plies[0]));
+  TTEntry e;
+  ASSERT_TRUE(probe_table(pos_->plies[0], e));
+  EXPECT_EQ(e.best_move(), move("f1b5"));
+  EXPECT_EQ(e.score(), 37);
+  EXPECT_EQ(e.depth(), 9);
+  EXPECT_TRUE(e.lower());
+  // The expected reply is stored for the position after the best move, from the other side.
+  PlyState& root = pos_->plies[0];
+  root.move = move("f1b5");
+  PlyState* next = make_move(*pos_, root);
+  ASSERT_NE(next, nullptr);
+  ASSERT_TRUE(probe_table(*next, e));
+  EXPECT_EQ(e.score(), -37);
+  EXPECT_EQ(e.depth(), 8);
+  EXPECT_TRUE(e.upper());
+  unmake_move(*pos_, *next);
+
+  // Another "Pawn" value: the record no longer fits.
+  clear_transposition_table();
+  Options.EvalWeights[WeightPawn] = 120;
+  EXPECT_FALSE(merge_learned_positions(*pos_, pos_->plies[0]));
+  EXPECT_FALSE(probe_table(pos_->plies[0], e));
+  reset_options();
+
+  // A permanent entry in the slot is never overwritten.
+  clear_transposition_table();
+  StoreRequest req{BoundExact, 5, 20, move("d2d4"), NoMove, false, false};
+  const SlotRef slot = primary_slot(pos_->plies[0]);
+  write_slot(slot, make_entry(pos_->plies[0].lockKey, req, 0, GenerationPermanent));
+  merge_learned_positions(*pos_, pos_->plies[0]);
+  ASSERT_TRUE(probe_table(pos_->plies[0], e));
+  EXPECT_EQ(e.best_move(), move("d2d4"));
+}
+
+TEST_F(LearningTest, PieceCountAndBoardDistanceWindows) {
+  // A record of a position with 12 men is merged into games of 12 to 22 men only.
+  set_game("4k3/pppp4/8/8/8/8/PPPP4/4K3 w - - 0 1");  // 10 men
+  set_game("4k3/ppppp3/8/8/8/8/PPPPP3/4K3 w - - 0 1");  // 12 men
+  set_learning_candidate(5, 10, LearningOnly, move("a2a3"));
+  append_learning_record(pos_->plies[0], NoMove);
+  const uint32_t recordKey = pos_->plies[0].lockKey;
+  auto merged_into = [&](const char* fen) {
+    set_game(fen);
+    clear_transposition_table();
+    merge_learned_positions(*pos_, pos_->plies[0]);
+    // Look the record's own position up: its entry is there when it was merged.
+    for (uint32_t side = 0; side < 2; ++side)
+      for (uint32_t i = 0; i < TransTable.entries; ++i) {
+        const TTEntry e = read_slot(SlotRef{uint8_t(side * 2), i});
+        if (!e.is_zero() && e.key() == recordKey) return true;
+      }
+    return false;
+  };
+  EXPECT_FALSE(merged_into("4k3/pppp4/8/8/8/8/PPPP4/4K3 w - - 0 1"));         // 10 men
+  EXPECT_TRUE(merged_into("4k3/ppppp3/8/8/8/8/PPPPP3/4K3 w - - 0 1"));        // 12
+  EXPECT_TRUE(merged_into("4k3/ppppp3/8/8/8/8/PPPPP3/1N2K1N1 w - - 0 1"));    // 14, close board
+  EXPECT_FALSE(merged_into("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w - - 0 1"));  // 32 men
+  // 22 men but far more than 28 squares differ.
+  EXPECT_FALSE(merged_into("rnbqkbnr/8/pppppp2/8/8/PPPPP3/8/RNBQKBNR w - - 0 1"));
+}
+
+TEST_F(LearningTest, ClearingDeletesTheFileAndTheAnalysisMemory) {
+  set_game("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
+  set_learning_candidate(3, 1, LearningOnly, move("e2e4"));
+  append_learning_record(pos_->plies[0], NoMove);
+  add_permanent_entry(primary_slot(pos_->plies[0]), read_slot(primary_slot(pos_->plies[0])));
+  EXPECT_EQ(TransTable.permanentCount, 1);
+  clear_learning_file();
+  EXPECT_EQ(records(), -1);
+  EXPECT_EQ(TransTable.permanentCount, 0);
+  clear_learning_file();  // a missing file is no error
+  EXPECT_EQ(records(), -1);
+}
+
+}  // namespace
