@@ -537,7 +537,9 @@ Move ThinkDriver(Position& pos) {
   }
 
   Easy = EasyMove{true, 2, 0};
-  RootSearch.bestMove = RootSearch.moves[0].move;
+  // No best move yet: the first iteration searches the moves in the order of their static
+  // values.
+  RootSearch.bestMove = NoMove;
   int32_t lastScore = RootSearch.bestScore;
   bool anyMoveSearched = false;
   for (int d = 1; !stopped() && d < MaxPly && d <= Level.maxDepth; ++d) {
