@@ -30,17 +30,6 @@ bool allocate(int capacity) {
   return true;
 }
 
-// Clears rights whose king or rook left (or whose rook was captured on) its home square.
-uint16_t castling_after(uint16_t rights, Square from, Square to) {
-  if (from == 5) rights &= ~(CastleWhiteShort | CastleWhiteLong);
-  if (from == 1 || to == 1) rights &= ~CastleWhiteLong;
-  if (from == 8 || to == 8) rights &= ~CastleWhiteShort;
-  if (from == 61) rights &= ~(CastleBlackShort | CastleBlackLong);
-  if (from == 57 || to == 57) rights &= ~CastleBlackLong;
-  if (from == 64 || to == 64) rights &= ~CastleBlackShort;
-  return rights;
-}
-
 }  // namespace
 
 bool create_game_storage() {
@@ -107,7 +96,7 @@ bool apply_game_move(Move m) {
   }
   GameBoard.keys[++GameBoard.keyTop] = compute_key(board).lock;
 
-  uint16_t flags = castling_after(uint16_t(previous.flags & CastleMask), from, to);
+  uint16_t flags = uint16_t(castling_rights_after(previous.flags & CastleMask, from, to));
   if (m & DoublePushFlag) flags |= uint16_t((from + to) / 2);
   entry.flags = flags;
   return true;

@@ -103,18 +103,6 @@ bool castling_allowed(const Position& pos, Square kingFrom, Square kingTo, int s
   return !enemy[kingFrom].count && !enemy[kingFrom - 1].count && !enemy[kingFrom - 2].count;
 }
 
-uint32_t castling_rights_after(uint32_t rights, Square from, Square to) {
-  if (from == 5) rights &= ~(CastleWhiteShort | CastleWhiteLong);
-  if (from == 1 || to == 1) rights &= ~CastleWhiteLong;
-  if (from == 8 || to == 8) rights &= ~CastleWhiteShort;
-  if (rights & (CastleBlackShort | CastleBlackLong)) {
-    if (from == 61) rights &= ~(CastleBlackShort | CastleBlackLong);
-    if (from == 57 || to == 57) rights &= ~CastleBlackLong;
-    if (from == 64 || to == 64) rights &= ~CastleBlackShort;
-  }
-  return rights;
-}
-
 }  // namespace
 
 PlyState* make_move(Position& pos, PlyState& cur) {

@@ -103,6 +103,18 @@ constexpr uint32_t CastleWhiteShort = 0x200;
 constexpr uint32_t CastleMask = 0x3C0;
 constexpr uint32_t InCheckFlag = 0x400;
 
+// Castling rights left after a move from `from` to `to`: a king leaving its home square loses
+// both rights, a rook leaving its corner (or captured there) the right on its side.
+constexpr uint32_t castling_rights_after(uint32_t rights, Square from, Square to) {
+  if (from == 5) rights &= ~(CastleWhiteShort | CastleWhiteLong);
+  if (from == 1 || to == 1) rights &= ~CastleWhiteLong;
+  if (from == 8 || to == 8) rights &= ~CastleWhiteShort;
+  if (from == 61) rights &= ~(CastleBlackShort | CastleBlackLong);
+  if (from == 57 || to == 57) rights &= ~CastleBlackLong;
+  if (from == 64 || to == 64) rights &= ~CastleBlackShort;
+  return rights;
+}
+
 // Text names: "a1".."h8", and "00" for square 0. Writes three bytes including the terminator.
 void square_name(Square s, char out[3]);
 // Coordinate text of a move ("e2e4", "e7e8q", "0000" for the empty move), no leading space.
