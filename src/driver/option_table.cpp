@@ -8,6 +8,7 @@
 
 #include "core/options.h"
 #include "driver/hash_tables.h"
+#include "driver/startup.h"
 #include "learn/learning.h"
 #include "core/output.h"
 #include "driver/tokens.h"
@@ -264,8 +265,8 @@ void apply_option(const char* name, const char* value) {
         for (int i = 0; i < 2; ++i) Options.CombinationFlags[i] = c.flags[i];
 #if TARROW_MP
   } else if (same_name(name, "Threads")) {
-    // Starting and ending helper threads arrives with the parallel search; until then the
-    // main thread searches alone.
+    const int32_t count = read_number(value);
+    if (count >= 1 && count <= MaxThreads) set_thread_count(count);
 #endif
   } else {
     for (const WeightOption& w : WeightOptions) {

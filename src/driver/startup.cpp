@@ -18,6 +18,9 @@
 #include "search/control.h"
 #include "search/level.h"
 #include "search/threads.h"
+#if TARROW_MP
+#include "search/workers.h"
+#endif
 #include "platform/input.h"
 #include "platform/system.h"
 
@@ -36,6 +39,20 @@ int execute_input_line(char* line) {
 bool Started = false;
 
 }  // namespace
+
+#if TARROW_MP
+void set_thread_count(int count) {
+  if (count < 1 || count > MaxThreads) return;
+  while (Options.ThreadCount < count) {
+    const WorkerStart result = StartWorker();
+    if (result == WorkerStart::NoMaterialTable) send_info_string("Not enough memory for Hash");
+    if (result == WorkerStart::NoMaterialTable || result == WorkerStart::NoOtherTable)
+      fail_out_of_memory();
+    if (result != WorkerStart::Started) break;
+  }
+  while (Options.ThreadCount > count) StopLastWorker();
+}
+#endif
 
 bool startup(bool calibrate) {
   // Lines are read straight from the descriptor (platform/input), so nothing of the input
@@ -69,6 +86,11 @@ bool startup(bool calibrate) {
     Control.PollIntervalShort = DefaultPollIntervalLong / 4;
   }
 
+#if TARROW_MP
+  // One helper search thread for every further processor, up to eight threads in all.
+  CreateWorkerSignals();
+  if (processor_count() >= 2) set_thread_count(max_thread_count());
+#endif
   reset_options();
   set_level(LevelDepth, 3);
 
@@ -83,6 +105,9 @@ bool startup(bool calibrate) {
 void shutdown() {
   if (!Started) return;
   Started = false;
+#if TARROW_MP
+  StopAllWorkers();
+#endif
   free_game_storage();
   free_hash_tables();
   free_thread_eval_tables(main_position());

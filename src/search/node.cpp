@@ -12,6 +12,10 @@
 #include "search/repetition.h"
 #include "search/search.h"
 #include "search/transposition.h"
+#if TARROW_MP
+#include "core/options.h"
+#include "search/move_table.h"
+#endif
 
 namespace {
 
@@ -207,6 +211,61 @@ struct Node {
 
   enum class Outcome { Searched, Cut, Return };
   Outcome search_moves(int32_t& result);
+
+#if TARROW_MP
+  // With several threads: a move that another thread is searching here right now is put off
+  // (at most one at a time) while there are others to search, so that the threads spread
+  // over different moves. Deferring pays where every move must be searched anyway: at nodes
+  // the table expects to fail low, among the quiet moves, and always for a worker.
+  bool parallel = false;
+  Move held = NoMove;
+  bool may_defer() const {
+    return (node.flags & AllNodeFlag) || node.pickStage >= PickQuiet || pos.threadIndex != 0;
+  }
+  // The next move to search: the held-back one when nobody else searches it any more (or the
+  // picker has run dry), else the picker's next move unless that one is to be held back.
+  // Sets `exhausted` when nothing is left.
+  Move next_parallel_move(bool& exhausted) {
+    exhausted = false;
+    if (held != NoMove && !move_busy_elsewhere(pos, held, node.lockKey)) {
+      const Move m = held;
+      held = NoMove;
+      return m;
+    }
+    for (;;) {
+      const Move m = NextMove(pos, node);
+      if (m == NoMove) {
+        const Move last = held;
+        held = NoMove;
+        exhausted = last == NoMove;
+        return last;
+      }
+      if (!may_defer() || !move_busy_elsewhere(pos, m, node.lockKey)) return m;
+      const Move earlier = held;
+      held = m;
+      if (earlier != NoMove) return earlier;
+    }
+  }
+  // Another thread may have finished this node meanwhile: a deep enough bound in the table
+  // now narrows the window or ends the node. Near the root, where the repetition rules make
+  // table scores doubtful, the node goes on without it.
+  bool reread_table(int32_t& result) {
+    if (ply < 3) return false;
+    TTEntry e;
+    if (!probe_table(node, e) || !entry_is_current(e) || e.depth() < depth) return false;
+    const int32_t s = e.score();
+    if (e.lower()) {
+      a = std::max(a, s);
+      if (s >= b) return result = s, true;
+    } else if (e.upper()) {
+      b = std::min(b, s);
+      if (s <= a) return result = s, true;
+    } else {
+      return result = score_from_table(s, ply), true;
+    }
+    return false;
+  }
+#endif
 };
 
 Node::Outcome Node::search_moves(int32_t& result) {
@@ -268,20 +327,58 @@ Node::Outcome Node::search_moves(int32_t& result) {
   // The other moves: zero window first, re-searched when they beat alpha.
   const bool reductions = Search.lateMoveReductions && depth - shrink >= 3 && !inCheck;
   const int32_t d = depth - shrink - 1;
-  while (const Move m = NextMove(pos, node)) {
+#if TARROW_MP
+  held = NoMove;
+  // Clears this thread's mark of the move being searched (a no-op with one thread).
+  auto done_with = [this](Move m) {
+    if (parallel) clear_move_in_progress(pos, m, node.lockKey);
+  };
+#else
+  auto done_with = [](Move) {};
+#endif
+  for (;;) {
+#if TARROW_MP
+    Move m;
+    if (parallel) {
+      bool exhausted;
+      m = next_parallel_move(exhausted);
+      if (exhausted) break;
+      if (Control.StopRequested) {
+        result = 0;
+        return Outcome::Return;
+      }
+      mark_move_in_progress(pos, m, node.lockKey);
+      if (reread_table(result)) {
+        done_with(m);
+        return Outcome::Return;
+      }
+    } else {
+      m = NextMove(pos, node);
+      if (m == NoMove) break;
+    }
+#else
+    const Move m = NextMove(pos, node);
+    if (m == NoMove) break;
+#endif
     const bool checks = (futile || reductions) && gives_direct_check(pos, m);
     if (futile && !checks &&
-        a >= ExchangeValue[move_captured(m)] + ExchangeValue[move_promotion(m)] + h)
+        a >= ExchangeValue[move_captured(m)] + ExchangeValue[move_promotion(m)] + h) {
+      done_with(m);
       continue;
+    }
     node.move = m;
     PlyState* child = make_move(pos, node);
-    if (child == nullptr) continue;
+    if (child == nullptr) {
+      done_with(m);
+      continue;
+    }
     node.movesTried += 1;
     if (reductions && node.generated == 3 && node.movesTried >= 5 &&
         int(node.movesTried) * 4 > int(node.generatedCount) && !checks) {
       const int32_t v = child_search(*child, a, a + 1, std::max(0, depth - shrink - 3));
       if (Control.StopRequested || v <= best) {
         unmake_move(pos, *child);
+        done_with(m);
         if (Control.StopRequested) {
           result = 0;
           return Outcome::Return;
@@ -309,6 +406,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
         if (score > a) {
           if (score >= b) {
             unmake_move(pos, *child);
+            done_with(m);
             return Outcome::Cut;
           }
           a = score;
@@ -318,6 +416,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
       pos.history[side][history_index(m)] -= 1;
     }
     unmake_move(pos, *child);
+    done_with(m);
     if (Control.StopRequested) {
       result = 0;
       return Outcome::Return;
@@ -331,7 +430,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
 int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, int32_t depth,
                    int nullAllowed, int mateExtensions) {
   // Stop requests, the clock and the input.
-  if (pos.nodes < Search.nextPoll || pos.threadIndex != 0) {
+  if (pos.threadIndex != 0 || pos.nodes < Search.nextPoll) {
     if (Control.StopRequested) return 0;
   } else if (poll_search(pos, node)) {
     return 0;
@@ -354,6 +453,9 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
 
   Node n{pos, node, ply, node.side, inCheck, alpha, beta, alpha, depth, 0, 0, 0,
          false, fifty, mateExtensions, 0, Search.singularOn, false, false, TTEntry{}, 0};
+#if TARROW_MP
+  n.parallel = Options.ThreadCount > 1;
+#endif
   n.q = FastScore(node);
   node.hanging = last_mover_hangs(pos, node);
 

@@ -125,6 +125,10 @@ void start_search_report(const Move* rootMoves, int rootMoveCount) {
   for (int i = 0; i < MaxThreads; ++i) Report.cpuAtStart[i] = thread_cpu_time_ms(Report.cpuClocks[i]);
 }
 
+void register_thread_cpu_clock(int threadIndex, ThreadCpuClock clock) {
+  if (threadIndex >= 0 && threadIndex < MaxThreads) Report.cpuClocks[threadIndex] = clock;
+}
+
 uint64_t total_nodes() {
   uint64_t sum = 0;
   for (int i = 0; i < MaxThreads; ++i)

@@ -61,6 +61,10 @@ void reset_report_throttling();
 // score -30000), processor times.
 void start_search_report(const Move* rootMoves, int rootMoveCount);
 
+// A search thread's processor clock, registered by the thread itself when it starts (and
+// taken away, with an invalid clock, when it ends), for "cpuload".
+void register_thread_cpu_clock(int threadIndex, ThreadCpuClock clock);
+
 // Total nodes of all search threads.
 uint64_t total_nodes();
 

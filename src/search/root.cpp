@@ -25,10 +25,36 @@
 #include "search/threads.h"
 #include "search/timeman.h"
 #include "search/transposition.h"
+#if TARROW_MP
+#include "search/move_table.h"
+#include "search/workers.h"
+#endif
 
 RootSearchState RootSearch;
 
 namespace {
+
+#if TARROW_MP
+// The root state of each worker (index 0, the main thread, uses RootSearch).
+RootSearchState WorkerRootSearch[MaxThreads];
+// Whether a thread's root list is built for the current search, so that the others may add
+// their node counts to it. Guarded by OutputLock, like the lists' order values.
+bool RootListShared[MaxThreads];
+
+RootSearchState& root_state(int threadIndex) {
+  return threadIndex == 0 ? RootSearch : WorkerRootSearch[threadIndex];
+}
+RootSearchState& root_state(const Position& pos) { return root_state(pos.threadIndex); }
+bool on_main(const Position& pos) { return pos.threadIndex == 0; }
+
+void share_root_list(const Position& pos, bool shared) {
+  SpinGuard guard(OutputLock);
+  RootListShared[pos.threadIndex] = shared;
+}
+#else
+RootSearchState& root_state(const Position&) { return RootSearch; }
+constexpr bool on_main(const Position&) { return true; }
+#endif
 
 constexpr int32_t FullWindow = 30000;
 constexpr int32_t AspirationHalfWidth = 25;
@@ -41,45 +67,49 @@ bool stopped() { return Control.StopRequested.load(std::memory_order_relaxed); }
 
 // Every legal move, valued by a full evaluation of the position after it (captures add their
 // exchange estimate), so that the first iteration starts with a sensible order.
-void build_root_moves(Position& pos, PlyState& root) {
-  RootSearch.count = 0;
+void build_root_moves(Position& pos, PlyState& root, RootSearchState& rs) {
+  rs.count = 0;
   reset_ply_lists(root);
   root.hashMove = NoMove;
   generate_moves(pos, root, GenAll, 1);
   for (MoveEntry* list : {root.captureBegin, root.quietBegin}) {
     for (MoveEntry* e = list; e->score != SentinelScore; ++e) {
-      if (RootSearch.count >= RootMovesCapacity) break;
+      if (rs.count >= RootMovesCapacity) break;
       root.move = e->move;
       PlyState* next = make_move(pos, root);
       if (!next) continue;
       const int32_t value = -Evaluate(pos, *next, -FullWindow, FullWindow, 0);
       unmake_move(pos, *next);
       const bool capture = is_capture_or_promotion(e->move);
-      RootSearch.moves[RootSearch.count++] = {e->move, capture ? int64_t(e->score) + value : value};
+      rs.moves[rs.count++] = {e->move, capture ? int64_t(e->score) + value : value};
     }
   }
   reset_ply_lists(root);
-  RootSearch.moves[RootSearch.count] = {NoMove, INT32_MAX};
+  rs.moves[rs.count] = {NoMove, INT32_MAX};
 }
 
 // Keeps only the moves that "searchmoves" named (from, to and promotion piece must agree).
-void restrict_to_search_moves() {
+void restrict_to_search_moves(RootSearchState& rs) {
   if (!Control.SearchMoves[0]) return;
   int kept = 0;
-  for (int i = 0; i < RootSearch.count; ++i) {
+  for (int i = 0; i < rs.count; ++i) {
     bool listed = false;
     for (const Move* m = Control.SearchMoves; *m; ++m)
-      listed |= (*m & 0x3FFFF) == (RootSearch.moves[i].move & 0x3FFFF);
-    if (listed) RootSearch.moves[kept++] = RootSearch.moves[i];
+      listed |= (*m & 0x3FFFF) == (rs.moves[i].move & 0x3FFFF);
+    if (listed) rs.moves[kept++] = rs.moves[i];
   }
-  RootSearch.count = kept;
-  RootSearch.moves[kept] = {NoMove, INT32_MAX};
+  rs.count = kept;
+  rs.moves[kept] = {NoMove, INT32_MAX};
 }
 
-// Stable exchange sort by descending order value; the best move so far stays first.
-void sort_root_moves() {
-  RootMove* moves = RootSearch.moves;
-  for (int i = 1; i < RootSearch.count; ++i) {
+// Stable exchange sort by descending order value; the best move so far stays first. Other
+// threads add their node counts to the list meanwhile, so the sort holds the output lock.
+void sort_root_moves(RootSearchState& rs) {
+#if TARROW_MP
+  SpinGuard guard(OutputLock);
+#endif
+  RootMove* moves = rs.moves;
+  for (int i = 1; i < rs.count; ++i) {
     const RootMove m = moves[i];
     int j = i;
     while (j > 0 && moves[j - 1].order < m.order) {
@@ -88,8 +118,8 @@ void sort_root_moves() {
     }
     moves[j] = m;
   }
-  for (int i = 0; i < RootSearch.count; ++i) {
-    if (moves[i].move != RootSearch.bestMove || i == 0) continue;
+  for (int i = 0; i < rs.count; ++i) {
+    if (moves[i].move != rs.bestMove || i == 0) continue;
     const RootMove best = moves[i];
     std::memmove(moves + 1, moves, sizeof(RootMove) * size_t(i));
     moves[0] = best;
@@ -217,73 +247,107 @@ struct Iteration {
   int32_t previous;  // score of the previous iteration
 };
 
-void account_nodes(int index, uint64_t nodesBefore, const Position& pos) {
-  RootSearch.moves[index].order += int64_t(pos.nodes - nodesBefore);
+// Adds the nodes that root move `index` took to its order value, and in the parallel program
+// to the same move in every other thread's list, so that all threads order the root alike.
+void account_nodes(RootSearchState& rs, int index, uint64_t nodesBefore, const Position& pos) {
+  const int64_t spent = int64_t(pos.nodes - nodesBefore);
+#if TARROW_MP
+  if (Options.ThreadCount > 1) {
+    SpinGuard guard(OutputLock);
+    rs.moves[index].order += spent;
+    const Move m = rs.moves[index].move;
+    for (int t = 0; t < MaxThreads; ++t) {
+      if (t == pos.threadIndex || !RootListShared[t]) continue;
+      RootSearchState& other = root_state(t);
+      for (int i = 0; i < other.count; ++i) {
+        if (other.moves[i].move != m) continue;
+        other.moves[i].order += spent;
+        break;
+      }
+    }
+    return;
+  }
+#endif
+  rs.moves[index].order += spent;
 }
 
 // The first root move with its aspiration window and the fail-low / fail-high re-searches.
-// Returns false when the search was stopped before the move had a score.
+// Returns false when the search was stopped before the move had a score. Only the main thread
+// reports, keeps the clock and judges the easy move; workers search the same windows.
 bool search_first_move(Position& pos, Iteration& it) {
+  RootSearchState& rs = root_state(pos);
+  const bool main = on_main(pos);
   const int d = it.depth;
   const int32_t s = it.previous;
   int32_t alpha = (s > -29000 && s <= 29000) ? s - AspirationHalfWidth : -FullWindow;
   int32_t beta = (s >= -29000 && s < 29000) ? s + AspirationHalfWidth : FullWindow;
-  const Move m = RootSearch.moves[0].move;
+  const Move m = rs.moves[0].move;
   const uint64_t before = pos.nodes;
-  RootSearch.firstMoveSearching = true;
-  if (d >= 8) send_currmove(m, 1);
-  if (d >= 8) send_depth(pos, d);
+  if (main) {
+    RootSearch.firstMoveSearching = true;
+    if (d >= 8) send_currmove(m, 1);
+    if (d >= 8) send_depth(pos, d);
+  }
 
   int32_t v = search_root_move(pos, m, alpha, beta, d - 1);
-  if (stopped()) return RootSearch.firstMoveSearching = false, false;
+  if (stopped()) return rs.firstMoveSearching = false, false;
   int bound = ReportExact;
   if (v <= alpha) {
-    Search.stable = false;
-    AddExtraTime(elapsed_ms());
-    it.failState = 1;
-    recompute_hard_limit(d, v, it.previous);
-    report_line(pos, m, d, v, ReportUpper);
+    if (main) {
+      Search.stable = false;
+      AddExtraTime(elapsed_ms());
+      it.failState = 1;
+      recompute_hard_limit(d, v, it.previous);
+      report_line(pos, m, d, v, ReportUpper);
+    }
     const int32_t failed = v;
     v = search_root_move(pos, m, failed - 50, failed, d - 1);
     if (!stopped() && v <= failed - 50) {
-      AddExtraTime(elapsed_ms());
-      it.failState = 2;
-      if (d >= 3) Easy.allowed = false;
-      report_line(pos, m, d, v, ReportUpper);
+      if (main) {
+        AddExtraTime(elapsed_ms());
+        it.failState = 2;
+        if (d >= 3) Easy.allowed = false;
+        report_line(pos, m, d, v, ReportUpper);
+      }
       const int32_t again = v;
       v = search_root_move(pos, m, -FullWindow, again, d - 1);
     }
-    if (stopped()) return RootSearch.firstMoveSearching = false, false;
+    if (stopped()) return rs.firstMoveSearching = false, false;
   } else if (v >= beta) {
-    AddExtraTime(elapsed_ms() / 2);
-    it.failState = 1;
-    report_line(pos, m, d, v, ReportLower);
+    if (main) {
+      AddExtraTime(elapsed_ms() / 2);
+      it.failState = 1;
+      report_line(pos, m, d, v, ReportLower);
+    }
     const int32_t failed = v;
-    RootSearch.bestMove = m;
-    RootSearch.bestScore = failed;
+    rs.bestMove = m;
+    rs.bestScore = failed;
     v = search_root_move(pos, m, failed, failed + 50, d - 1);
     if (!stopped() && v >= failed + 50) {
-      if (d >= 3) Easy.allowed = false;
-      report_line(pos, m, d, v, ReportLower);
+      if (main) {
+        if (d >= 3) Easy.allowed = false;
+        report_line(pos, m, d, v, ReportLower);
+      }
       const int32_t again = v;
       v = search_root_move(pos, m, again, FullWindow, d - 1);
       if (v < again) v = again;
     }
     if (stopped()) {
-      RootSearch.firstMoveSearching = false;
+      rs.firstMoveSearching = false;
       return true;  // the fail-high score stands as a lower bound
     }
     if (v < failed) v = failed;
-  } else if (v < it.previous) {
+  } else if (v < it.previous && main) {
     const int64_t x = it.previous - v;
     const int64_t add = x * elapsed_ms() / 25;
     AddExtraTime(add);
     if (add > elapsed_ms() / 2) it.failState = 1;
   }
-  RootSearch.firstMoveSearching = false;
-  RootSearch.bestMove = m;
-  RootSearch.bestScore = v;
-  account_nodes(0, before, pos);
+  rs.firstMoveSearching = false;
+  rs.bestMove = m;
+  rs.bestScore = v;
+  account_nodes(rs, 0, before, pos);
+  if (!main) return true;
   Easy.firstMoveNodes = pos.nodes - before;
   report_line(pos, m, d, v, bound);
   if (Options.ShowRefutations && d > 7) send_refutation(pos, m);
@@ -292,54 +356,58 @@ bool search_first_move(Position& pos, Iteration& it) {
 
 // The remaining root moves with zero windows; a move that beats the best is re-searched.
 void search_other_moves(Position& pos, Iteration& it) {
+  RootSearchState& rs = root_state(pos);
+  const bool main = on_main(pos);
   const int d = it.depth;
-  for (int i = 1; i < RootSearch.count && !stopped(); ++i) {
-    if (Control.SearchState == Thinking && StopBetweenRootMoves(elapsed_ms(), Search.stable)) {
+  for (int i = 1; i < rs.count && !stopped(); ++i) {
+    if (main && Control.SearchState == Thinking && StopBetweenRootMoves(elapsed_ms(), Search.stable)) {
       Control.StopRequested = true;
       break;
     }
-    const Move m = RootSearch.moves[i].move;
-    if (d >= 8) {
+    const Move m = rs.moves[i].move;
+    if (main && d >= 8) {
       send_nodes();
       send_currmove(m, i + 1);
       send_depth(pos, d);
     }
     const uint64_t before = pos.nodes;
-    const int32_t best = RootSearch.bestScore;
+    const int32_t best = rs.bestScore;
     int32_t v = search_root_move(pos, m, best, best + 1, d - 1);
     if (stopped()) break;
     if (v > best) {
-      AddExtraTime(it.failState == 0 ? elapsed_ms() / 2 : elapsed_ms() / 4);
-      if (it.failState < 2) ++it.failState;
-      if (d >= 3) Easy.allowed = false;
-      Search.stable = it.previous <= v + 25;
-      recompute_hard_limit(d, v, it.previous);
-      RootSearch.bestMove = m;
-      RootSearch.bestScore = v;
-      report_line(pos, m, d, v, ReportLower);
+      if (main) {
+        AddExtraTime(it.failState == 0 ? elapsed_ms() / 2 : elapsed_ms() / 4);
+        if (it.failState < 2) ++it.failState;
+        if (d >= 3) Easy.allowed = false;
+        Search.stable = it.previous <= v + 25;
+        recompute_hard_limit(d, v, it.previous);
+      }
+      rs.bestMove = m;
+      rs.bestScore = v;
+      if (main) report_line(pos, m, d, v, ReportLower);
       const int32_t zeroWindow = v;
       int32_t w = search_root_move(pos, m, zeroWindow, zeroWindow < -29000 ? 0 : zeroWindow + 35, d - 1);
       if (!stopped() && w >= zeroWindow + 35) {
-        report_line(pos, m, d, w, ReportLower);
+        if (main) report_line(pos, m, d, w, ReportLower);
         const int32_t again = w;
         w = search_root_move(pos, m, again, FullWindow, d - 1);
         if (w < again) w = again;
       }
       if (!stopped()) {
-        RootSearch.bestScore = w > zeroWindow ? w : zeroWindow;
-        report_line(pos, m, d, RootSearch.bestScore, ReportExact);
+        rs.bestScore = w > zeroWindow ? w : zeroWindow;
+        if (main) report_line(pos, m, d, rs.bestScore, ReportExact);
       }
     }
-    account_nodes(i, before, pos);
-    if (Options.ShowRefutations && d > 7 && !stopped()) send_refutation(pos, m);
+    account_nodes(rs, i, before, pos);
+    if (main && Options.ShowRefutations && d > 7 && !stopped()) send_refutation(pos, m);
   }
 }
 
-// MultiPV: the first lines get real windows around their last scores, the rest a zero window
-// above the weakest shown line.
-void search_multipv(Position& pos, Iteration& it) {
-  const int d = it.depth;
-  // Order the root moves as the ranking has them.
+// Orders the root moves as the MultiPV ranking has them.
+void order_by_ranking() {
+#if TARROW_MP
+  SpinGuard guard(OutputLock);
+#endif
   for (int rank = 0; rank < Report.slotCount; ++rank)
     for (int i = rank; i < RootSearch.count; ++i)
       if (RootSearch.moves[i].move == Report.slots[rank].move) {
@@ -348,6 +416,13 @@ void search_multipv(Position& pos, Iteration& it) {
         RootSearch.moves[i] = t;
         break;
       }
+}
+
+// MultiPV (main thread only): the first lines get real windows around their last scores, the
+// rest a zero window above the weakest shown line.
+void search_multipv(Position& pos, Iteration& it) {
+  const int d = it.depth;
+  order_by_ranking();
   const int shown = Options.MultiPVCount;
   for (int k = 0; k < RootSearch.count && !stopped(); ++k) {
     const Move m = RootSearch.moves[k].move;
@@ -397,7 +472,7 @@ void search_multipv(Position& pos, Iteration& it) {
       RootSearch.bestMove = Report.slots[0].move;
       RootSearch.bestScore = Report.slots[0].score;
     }
-    account_nodes(k, before, pos);
+    account_nodes(RootSearch, k, before, pos);
   }
 }
 
@@ -430,6 +505,9 @@ bool after_iteration(Position& pos, Iteration& it) {
   }
   if (!repeats) store_root_entry(root, score, d, best);
 
+#if TARROW_MP
+  ClearMoveTable(uint8_t(pos.threadMask));
+#endif
   if (Control.SearchState == Thinking && IterationTimeUp(elapsed_ms(), d))
     Control.StopRequested = true;
   if (!stopped()) poll_between_iterations();
@@ -473,7 +551,68 @@ bool ponderhit_stops_search() {
                               Search.stable, RootSearch.firstMoveSearching);
 }
 
+#if TARROW_MP
+// A worker's search: its own history, killers and root set-up over the position that the main
+// thread prepared (tables, evaluation preparation and search settings are the main thread's
+// work), then iterative deepening over its own root list without clock, input or output,
+// until the main thread sets the stop flag.
+Move WorkerThinkDriver(Position& pos) {
+  RootSearchState& rs = root_state(pos);
+  share_root_list(pos, false);
+  clear_history(pos);
+  std::memset(pos.killers, 0, sizeof pos.killers);
+  pos.nullDepth = pos.refutationDepth = pos.singularDepth = pos.multiCutDepth = 0;
+
+  setup_root_from_game(pos);
+  for (int k = 1; k <= MaxPly; ++k) pos.plies[k].lockKey = 0;
+  PlyState& root = pos.plies[0];
+  root_score(pos, root);
+  rs.bestScore = Evaluate(pos, root, -FullWindow, FullWindow, 0);
+  rs.bestMove = NoMove;
+  rs.firstMoveSearching = false;
+  build_root_moves(pos, root, rs);
+  rs.singleLegalMove = rs.count == 1;
+  if (rs.count == 0 || reversible_plies(pos, root) >= 100) return NoMove;
+  restrict_to_search_moves(rs);
+  if (rs.count == 0) return NoMove;
+  share_root_list(pos, true);
+
+  rs.bestMove = NoMove;  // the first iteration takes the moves in the order of their values
+  int32_t lastScore = rs.bestScore;
+  for (int d = 1; !stopped() && d < MaxPly && d <= Level.maxDepth; ++d) {
+    if (!(d <= 30000 - std::abs(lastScore) || lastScore < -29000 || Options.MultiPVCount > 1)) break;
+    rs.iterationDepth = d;
+    sort_root_moves(rs);
+    Iteration it{d, 0, lastScore};
+    if (!search_first_move(pos, it)) break;
+    search_other_moves(pos, it);
+    if (stopped()) break;
+    lastScore = rs.bestScore;
+    ClearMoveTable(uint8_t(pos.threadMask));
+  }
+  return rs.bestMove;
+}
+
+// The main thread's part in starting the workers: every thread's node count and evaluation
+// tables as a fresh search wants them, an empty moves-in-progress table.
+void prepare_workers(bool clearPawnHash) {
+  for (int i = 1; i < MaxThreads; ++i) {
+    Position* worker = ThreadPositions[i];
+    if (!worker) continue;
+    worker->nodes = 0;
+    if (clearPawnHash) clear_pawn_hash(*worker);
+    if (!Options.KeepHashMain) clear_bishop_mobility_cache(*worker);
+    clear_material_table(*worker);
+  }
+  ClearMoveTable(0);
+}
+#endif
+
 Move ThinkDriver(Position& pos) {
+#if TARROW_MP
+  if (!on_main(pos)) return WorkerThinkDriver(pos);
+  share_root_list(pos, false);
+#endif
   // The clock runs from the moment the GUI asked, before any table is cleared.
   Search.startTime = tick_count();
   // Thread-owned search state starts afresh.
@@ -505,9 +644,13 @@ Move ThinkDriver(Position& pos) {
   load_search_settings(root);
   Search.tbMaxMen = 0;
   Search.tbDepthMargin = Options.TablebaseDepthBias;
-  if (!Options.KeepHashMain || RootEval.PhaseFlags != RootSearch.lastPhaseFlags) clear_pawn_hash(pos);
+  const bool clearPawnHash = !Options.KeepHashMain || RootEval.PhaseFlags != RootSearch.lastPhaseFlags;
+  if (clearPawnHash) clear_pawn_hash(pos);
   if (!Options.KeepHashMain) clear_bishop_mobility_cache(pos);
   clear_material_table(pos);
+#if TARROW_MP
+  prepare_workers(clearPawnHash);
+#endif
   RootSearch.lastPhaseFlags = RootEval.PhaseFlags;
   if (Level.clockMode) AllotTime();
   Learning = LearningState{false, false, true, true};
@@ -523,10 +666,10 @@ Move ThinkDriver(Position& pos) {
   widen_eval_bounds();
   RootSearch.bestMove = NoMove;
 
-  build_root_moves(pos, root);
+  build_root_moves(pos, root, RootSearch);
   RootSearch.singleLegalMove = RootSearch.count == 1;
   const bool noMove = RootSearch.count == 0 || reversible_plies(pos, root) >= 100;
-  restrict_to_search_moves();
+  restrict_to_search_moves(RootSearch);
   Move rootMoves[RootMovesCapacity];
   for (int i = 0; i < RootSearch.count; ++i) rootMoves[i] = RootSearch.moves[i].move;
   start_search_report(rootMoves, RootSearch.count);
@@ -536,6 +679,10 @@ Move ThinkDriver(Position& pos) {
     return NoMove;
   }
 
+#if TARROW_MP
+  share_root_list(pos, true);
+  ReleaseWorkers();
+#endif
   Easy = EasyMove{true, 2, 0};
   // No best move yet: the first iteration searches the moves in the order of their static
   // values.
@@ -546,7 +693,7 @@ Move ThinkDriver(Position& pos) {
     if (!(d <= 30000 - std::abs(lastScore) || lastScore < -29000 || Options.MultiPVCount > 1)) break;
     RootSearch.iterationDepth = d;
     set_iteration_depth(d);
-    sort_root_moves();
+    sort_root_moves(RootSearch);
     Iteration it{d, 0, lastScore};
     if (Options.MultiPVCount > 1) {
       search_multipv(pos, it);
@@ -564,6 +711,9 @@ Move ThinkDriver(Position& pos) {
   if (!anyMoveSearched) RootSearch.bestMove = RootSearch.moves[0].move;
 
   if (Control.SearchState == Pondering) wait_while_pondering();
+#if TARROW_MP
+  JoinWorkers();
+#endif
   save_learning(pos);
   send_search_summary(elapsed_ms());
   if (Control.SearchState == Thinking && RootSearch.bestMove)

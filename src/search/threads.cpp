@@ -6,6 +6,9 @@
 #include "platform/system.h"
 
 Position* ThreadPositions[MaxThreads];
+#if TARROW_MP
+SpinLock OutputLock;
+#endif
 
 namespace {
 Position MainThreadPosition;

@@ -18,5 +18,13 @@ void start_thread_table();
 // Copies the game board into every search thread's Position and rebuilds it from there.
 void load_game_into_threads();
 
+#if TARROW_MP
+#include "platform/threads.h"
+
+// Guards what several search threads touch together: the MultiPV ranking and the root move
+// lists (their node totals are shared between threads, and each thread sorts its own).
+extern SpinLock OutputLock;
+#endif
+
 // Largest thread count the "Threads" option offers: the processors, at most 8.
 int max_thread_count();
