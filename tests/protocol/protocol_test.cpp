@@ -98,9 +98,9 @@ TEST(Protocol, MultiThreadProgramNamesItselfAndOffersThreads) {
   EngineProcess engine(TARROW_ENGINE_MP);
   ASSERT_TRUE(engine.started());
   engine.send("uci");
-  // Helper threads start with the parallel search; until then one thread runs.
+  // One search thread per processor runs after start-up, at most eight.
   EXPECT_EQ(read_reply(engine, "uciok", StartupMs),
-            expected_uci_reply(true, std::min(processors(), 8), 1));
+            expected_uci_reply(true, std::min(processors(), 8), std::min(processors(), 8)));
   engine.send("setoption name Threads value 9");
   engine.send("setoption name Pawn value 399");
   engine.send("quit");
