@@ -4,10 +4,14 @@
 
 #include "core/options.h"
 #include "eval/eval_cache.h"
+#include "eval/king_safety.h"
 #include "eval/material.h"
 #include "eval/pawns.h"
+#include "eval/pieces.h"
 #include "eval/preparation.h"
+#include "eval/square_control.h"
 #include "eval/square_names.h"
+#include "eval/style.h"
 
 EvaluationState EvalState = {{-15000, -15000}, {15000, 15000}, -15000, 15000, {0, 0}};
 
@@ -113,6 +117,10 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
       if (pos.board[E7] == BlackPawn && pos.board[E6] != Empty) materialSum += 30;
     }
 
+    PieceTermSums pieces;
+    PieceTerms(pos, ply, pawns, endgameForm, pieces);
+    pawnSum += pieces.pawnSum;
+
     if (endingIndicator) pawnSum += pawns.lateScore;
     if (phase & PhasePawnsOnly) pawnSum += pawns.endingScore;
 
@@ -123,11 +131,19 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
     else if (material.flags & MaterialWhiteUpExchange) materialSum -= exchangeBonus[capped(pawns.blackIsolated)];
     else if (material.flags & MaterialBlackUpExchange) materialSum += exchangeBonus[capped(pawns.whiteIsolated)];
 
+    const BishopTermSums bishops = BishopTerms(pos, ply, pawns);
+    pawnSum += bishops.pairSum;
+    if (!endgameForm && root.StructureFlags)
+      StyleTerms(pos, ply, pawns, root.StructureFlags, root.engineColour, pawnSum, materialSum);
+    const int32_t kingSum = apply_percent(KingSafetySum(pos, ply, pawns, phase, endingIndicator),
+                                          Options.EvalWeights[WeightKingSafety]);
+
     materialSum += side == White ? 10 : -10;  // tempo
 
     const int32_t pawnWeight =
         Options.EvalWeights[endgameForm ? WeightPawnStructureEnd : WeightPawnStructure];
-    cheap = apply_percent(pawnSum, pawnWeight) + materialSum;
+    cheap = apply_percent(pawnSum, pawnWeight) + materialSum + pieces.pieceSum +
+            bishops.colourSum + kingSum;
   }
 
   // The expensive part is worth computing only when it could move the score across the window.
@@ -140,7 +156,7 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
   else
     skipExpensive = half - controlMin - cheap + fast < alpha || fast - half - controlMax - cheap > beta;
   if (!skipExpensive) {
-    const int32_t expensive = 0;  // centre control and minor-piece mobility join here
+    const int32_t expensive = SquareControl(pos, ply, pawns, endgameForm);
     if (expensive > controlMax) shared_store(EvalState.squareControlMax, expensive);
     if (expensive < controlMin) shared_store(EvalState.squareControlMin, expensive);
     cheap += expensive;

@@ -9,9 +9,12 @@
 #include "core/options.h"
 #include "eval/eval_cache.h"
 #include "eval/evaluate.h"
+#include "eval/king_safety.h"
 #include "eval/material.h"
 #include "eval/pawns.h"
+#include "eval/pieces.h"
 #include "eval/preparation.h"
+#include "eval/square_control.h"
 #include "eval/square_names.h"
 #include "eval_helpers.h"
 #include "support/positions.h"
@@ -322,13 +325,23 @@ namespace {
 
 TEST_F(Evaluation, BlockedCentrePawnsInTheOpening) {
   // The same root with a bishop in front of the d2 pawn (d6 pawn for Black): the positional
-  // part (pawns, material, tempo) is unchanged except for the blocked-centre term.
+  // part without the terms of where the pieces stand (pawns, material, tempo) is unchanged
+  // except for the blocked-centre term.
   EvalPosition p;
   bool isDraw = false;
   auto positional = [&](const char* fen) {
     prepare_fen(p, fen);
     EXPECT_EQ(RootEval.PhaseFlags, PhaseOpening) << fen;
-    return FullEvaluation(*p, p.root(), FastScore(p.root()), -30000, 30000, isDraw, true, 0);
+    const int32_t full =
+        FullEvaluation(*p, p.root(), FastScore(p.root()), -30000, 30000, isDraw, true, 0);
+    const PawnEntry& pawns = PawnLookup(*p, p.root());
+    PieceTermSums pieces;
+    PieceTerms(*p, p.root(), pawns, false, pieces);
+    const BishopTermSums bishops = BishopTerms(*p, p.root(), pawns);
+    const int32_t placed = pieces.pawnSum + pieces.pieceSum + bishops.colourSum +
+                           bishops.pairSum + KingSafetySum(*p, p.root(), pawns, PhaseOpening, false) +
+                           SquareControl(*p, p.root(), pawns, false);
+    return full - (p.root().side == White ? placed : -placed);
   };
   const int32_t start = positional("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
   EXPECT_EQ(positional("rnbqkbnr/pppppppp/8/8/8/3B4/PPPPPPPP/RNBQK1NR w KQkq - 0 1"), start - 30);

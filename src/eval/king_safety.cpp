@@ -1,0 +1,291 @@
+#include "eval/king_safety.h"
+
+#include "board/tables.h"
+#include "core/options.h"
+#include "eval/preparation.h"
+#include "eval/side_view.h"
+
+namespace {
+
+struct ZoneTable {
+  uint8_t s[SquareCount][12];
+};
+
+// Neighbours first (rank below, own rank, rank above), then the three squares two ranks ahead.
+constexpr ZoneTable build_zones() {
+  ZoneTable t{};
+  for (Square k = 1; k <= 64; ++k) {
+    int n = 0;
+    const int kf = file_of(k), kr = rank_of(k);
+    for (int dr = -1; dr <= 2; ++dr)
+      for (int df = -1; df <= 1; ++df) {
+        const int f = kf + df, r = kr + dr;
+        if ((dr == 0 && df == 0) || f < 1 || f > 8 || r < 1 || r > 8) continue;
+        t.s[k][n++] = uint8_t(square_at(f, r));
+      }
+  }
+  return t;
+}
+constexpr ZoneTable Zones = build_zones();
+
+constexpr int32_t kingAttackTable[14] = {6,   2,   -3,  -9,  -16, -24,  -33,
+                                         -43, -54, -66, -79, -93, -108, -124};
+constexpr int32_t shieldTable[8] = {-50, -35, -25, -12, 0, 0, 0, 0};
+constexpr int32_t queenContactTable[12] = {-20, -20, -10, -5, -2, -2, -2, -2, -2, -2, -2, -2};
+constexpr int32_t queenContactAloneTable[12] = {-5, -5, -4, -2, -2, -2, -2, -2, -2, -2, -2, -2};
+
+inline int capped(int n, int limit) { return n > limit ? limit : n; }
+
+// Pawns in front of the king: one for each own pawn in the zone not below the king's rank, two
+// on the rank just above it.
+template <int Us>
+int shield_count(const Position& pos, Square relKing) {
+  using V = SideView<Us>;
+  int shield = 0;
+  const int kingRank = rank_of(relKing);
+  for (const uint8_t* z = Zones.s[relKing]; *z; ++z) {
+    if (pos.board[V::rel(*z)] != V::own(2)) continue;
+    const int r = rank_of(*z);
+    if (r == kingRank + 1) shield += 2;
+    else if (r >= kingRank) shield += 1;
+  }
+  return shield;
+}
+
+// True when an enemy slider stands behind the queen on q on the line through q to z, so that a
+// queen contact on z is backed up.
+template <int Us>
+bool queen_backed(const Position& pos, Square q, Square z) {
+  const int32_t d = Direction[q][z];
+  const AttackEntry& onQueen = pos.attacks[Us ^ 1][q];
+  if (!onQueen.sliders || d == 0) return false;
+  for (int i = 0; i < onQueen.count; ++i) {
+    const Square a = onQueen.squares[i];
+    if (is_slider(pos.board[a]) && Direction[a][q] == d) return true;
+  }
+  return false;
+}
+
+template <int Us>
+int32_t endgame_king_safety(const Position& pos, Square relKing, int enemyAttack, bool enemyQueen) {
+  using V = SideView<Us>;
+  constexpr int Them = Us ^ 1;
+  if (!enemyQueen && enemyAttack < 2) return 0;
+  int sum = 0, outnumbered = 0;
+  for (const uint8_t* z = Zones.s[relKing]; *z; ++z) {
+    const Square real = V::rel(*z);
+    const int att = pos.attacks[Them][real].count;
+    sum += att;
+    if (att > pos.attacks[Us][real].count) ++outnumbered;
+  }
+  if (!enemyQueen) {
+    const int f = file_of(relKing), r = rank_of(relKing);
+    const bool edge = f == 1 || f == 8 || r == 1 || r == 8;
+    return edge ? -(6 * sum + 20 * outnumbered) * enemyAttack / 10
+                : -enemyAttack * (outnumbered + sum) / 2;
+  }
+  const int shield = shield_count<Us>(pos, relKing);
+  return (shieldTable[capped(shield, 7)] - 21 * outnumbered - 6 * sum) * enemyAttack / 10;
+}
+
+template <int Us>
+int32_t king_safety(const Position& pos, PlyState& ply, const PawnEntry& pawns, bool endgameForm) {
+  using V = SideView<Us>;
+  constexpr int Them = Us ^ 1;
+  const Square king = king_square(pos, Us);
+  const Square relKing = V::rel(king);
+  const int enemyAttack = ply.phase[Them];
+  const bool enemyQueen = pos.pieceCount[V::enemy(7)] != 0;
+  if (endgameForm && !(enemyQueen && enemyAttack >= 9))
+    return endgame_king_safety<Us>(pos, relKing, enemyAttack, enemyQueen);
+
+  const AttackEntry* own = pos.attacks[Us];
+  const AttackEntry* enemy = pos.attacks[Them];
+  int32_t result = 0;
+  int defence = 0, pressure = 0, outnumbered = 0, shield = 0;
+  uint64_t attackers = 0;
+  bool flight = false, backedContact = false;
+  const int kingRank = rank_of(relKing);
+
+  for (const uint8_t* zp = Zones.s[relKing]; *zp; ++zp) {
+    const Square z = *zp;
+    const Square real = V::rel(z);
+    const int piece = pos.board[real];
+    const int att = enemy[real].count;
+    const int def = own[real].count;
+    // The squares in front: defenders beyond the king itself (a square holding an own piece
+    // keeps them all).
+    if (z > relKing + 1) defence += def - (V::owns(piece) && !is_pawn(piece) ? 0 : 1);
+    if (piece == V::own(2)) {
+      const int r = rank_of(z);
+      if (r == kingRank + 1) shield += 2;
+      else if (r >= kingRank) shield += 1;
+    }
+    if (att == 0) {
+      if (piece == Empty || V::enemy_owns(piece)) flight = true;
+      continue;
+    }
+    pressure += att + (z > relKing + 2 && !is_pawn(piece) ? 1 : 0);
+    if (def < att) ++outnumbered;
+    for (int i = 0; i < att; ++i) {
+      const Square a = enemy[real].squares[i];
+      const int attacker = pos.board[a];
+      if (!is_king(attacker)) attackers |= square_bit(a);
+      if (attacker != V::enemy(7)) continue;
+      const bool alone = att == 1 && !queen_backed<Us>(pos, a, real);
+      if (alone) {
+        result += queenContactAloneTable[capped(def, 11)];
+      } else {
+        result += queenContactTable[capped(def, 11)];
+        backedContact = true;
+        if (Options.CombinationFlags[0] && ply.side == Them && def <= 1) ply.evalAlert = 1;
+      }
+    }
+  }
+  if (!flight) result += backedContact ? -27 : -12;
+
+  // A king on its back rank in a corner is also reached through the squares two and three
+  // ranks ahead on its wing.
+  int backRank3 = 0, backRank4 = 0;
+  if (kingRank == 1 && (file_of(relKing) <= 3 || file_of(relKing) >= 6)) {
+    const Square first = file_of(relKing) <= 3 ? A3 : F3;
+    for (int i = 0; i < 3; ++i)
+      for (int step = 0; step <= 8; step += 8) {
+        const Square real = V::rel(first + i + step);
+        const AttackEntry& e = enemy[real];
+        (step ? backRank4 : backRank3) += e.count;
+        for (int j = 0; j < e.count; ++j)
+          if (!is_king(pos.board[e.squares[j]])) attackers |= square_bit(e.squares[j]);
+      }
+  }
+
+  int distinct = 0, weight = 0;
+  for (uint64_t b = attackers; b; b &= b - 1) {
+    ++distinct;
+    weight += PhaseWeight[pos.board[__builtin_ctzll(b) + 1]];
+  }
+  const int32_t danger = kingAttackTable[capped(distinct, 13)] - weight;
+  defence -= 3 * pressure + 2 * backRank3;
+  const int32_t v = shieldTable[capped(shield, 7)];
+  if (pawns.flags & PawnCentreClosed) result += danger;
+  else if (pawns.flags & PawnCentreOpen) result += danger / 2;
+  else result += 2 * danger / 3;
+  result += (2 * defence + v - (danger + 10) * v / 64 - 21 * outnumbered - backRank4 - 4) *
+            enemyAttack / 10;
+
+  // An enemy pawn right in front of the king screens it.
+  const Square shelter = king_shelter_square(relKing);
+  if (shelter && pos.board[V::rel(shelter)] == V::enemy(2)) result += 30;
+
+  // The castled wing: seen from the queen side; a king on the king side mirrors the files.
+  const bool kingSide = file_of(relKing) >= 5;
+  auto sq = [&](Square s) {
+    return V::rel(kingSide ? square_at(9 - file_of(s), rank_of(s)) : s);
+  };
+  auto wing_file = [&](int f) { return kingSide ? 9 - f : f; };
+  const int kingFile = wing_file(file_of(relKing));
+  if (enemyQueen && kingFile <= 3 && kingRank <= 2) {
+    const int enemyKingFile = wing_file(file_of(king_square(pos, Them)));
+    const int pawn = V::own(2);
+    if (enemyKingFile <= 5) {
+      if (pos.board[sq(B2)] == pawn) result += 14;
+      else if (pos.board[sq(A2)] == pawn) result += 20;
+      else if (pos.board[sq(A3)] == pawn) result += 8;
+    } else {
+      if (pos.board[sq(B2)] == pawn) result += 21;
+      else if (pos.board[sq(A2)] == pawn) result += 26;
+      else if (V::own_pawns(pawns, wing_file(1))) result += 3;
+    }
+  }
+  if (!V::own_pawns(pawns, wing_file(2))) result -= enemyAttack;
+  if (!enemyQueen || !pos.pieceCount[V::enemy(6)]) return result;
+  // Enemy heavy pieces and half-open files towards the king.
+  if (!V::enemy_pawns(pawns, wing_file(2))) result -= 15;
+  if (!V::enemy_pawns(pawns, wing_file(1))) result -= V::own_pawns(pawns, wing_file(1)) ? 15 : 30;
+  if (pos.board[sq(C3)] == V::enemy(2) && pos.board[sq(C2)] == V::own(2)) result -= 6;
+  return result;
+}
+
+// Files next to each king file whose lack of pawns opens lines at the king (1..8 = a..h).
+constexpr uint8_t FileGroups[9][4] = {{0},       {2, 3, 0}, {1, 3, 0}, {1, 2, 4, 0}, {3, 5, 0},
+                                      {4, 6, 0}, {5, 7, 8, 0}, {6, 8, 0}, {6, 7, 0}};
+
+int open_lines_at(const PawnEntry& pawns, Square king) {
+  const int f = file_of(king);
+  int x = pawns.pawnsOnFile[f] == 0 ? -3 : pawns.pawnsOnFile[f] == 1 ? -2 : 0;
+  for (const uint8_t* g = FileGroups[f]; *g; ++g)
+    if (pawns.pawnsOnFile[*g] < 2) --x;
+  return x;
+}
+
+// A king that has lost its castling rights between its two rooks blocks them in.
+template <int Us>
+int32_t king_between_rooks(const Position& pos, const PlyState& ply) {
+  using V = SideView<Us>;
+  constexpr int Them = Us ^ 1;
+  const uint32_t rights = Us == White ? (CastleWhiteShort | CastleWhiteLong)
+                                      : (CastleBlackShort | CastleBlackLong);
+  if (ply.phase[Them] <= 7 || pos.pieceCount[V::own(6)] != 2 || (ply.flags & rights)) return 0;
+  int files[2] = {0, 0}, n = 0;
+  for_each_piece(pos, V::own(6), [&](Square s) {
+    if (n < 2) files[n++] = file_of(s);
+  });
+  if (n < 2) return 0;
+  const int kf = file_of(king_square(pos, Us));
+  const int lo = files[0] < files[1] ? files[0] : files[1];
+  const int hi = files[0] < files[1] ? files[1] : files[0];
+  if (kf <= lo || kf >= hi) return 0;
+  return (pos.pieceCount[V::enemy(7)] ? -4 : -2) * ply.phase[Them];
+}
+
+}  // namespace
+
+const uint8_t* king_zone(Square s) { return Zones.s[s]; }
+
+int32_t KingSafety(const Position& pos, PlyState& ply, int colour, const PawnEntry& pawns,
+                   bool endgameForm) {
+  return colour == White ? king_safety<White>(pos, ply, pawns, endgameForm)
+                         : king_safety<Black>(pos, ply, pawns, endgameForm);
+}
+
+int32_t KingSafetySum(const Position& pos, PlyState& ply, const PawnEntry& pawns, uint32_t phase,
+                      bool endingIndicator) {
+  const bool endgameForm = (phase & EndgameLikeMask) || endingIndicator;
+  int32_t sum = king_safety<White>(pos, ply, pawns, endgameForm) -
+                king_safety<Black>(pos, ply, pawns, endgameForm);
+  const RootEvaluation& root = RootEval;
+  const Square wk = king_square(pos, White), bk = king_square(pos, Black);
+
+  // King placement: the root tables were chosen for the material at the root; these correct
+  // them when the game has changed its character since.
+  if (endingIndicator) {
+    sum += root.kingEndingTable[White][wk] - root.kingEndingTable[Black][bk];
+  } else if (!(phase & EndgameLikeMask)) {
+    const bool closed = (pawns.flags & PawnCentreClosed) != 0;
+    auto few_pieces = [&](int colour) {
+      const int b = colour << 3;
+      return pos.pieceCount[WhiteQueen | b] == 0 &&
+             pos.pieceCount[WhiteRook | b] + pos.pieceCount[WhiteBishop | b] +
+                     pos.pieceCount[WhiteKnight | b] < 6;
+    };
+    if (few_pieces(Black)) sum += root.kingFewPiecesTable[White][wk];
+    else if (!closed) sum += root.kingManyPiecesTable[White][wk];
+    if (few_pieces(White)) sum -= root.kingFewPiecesTable[Black][bk];
+    else if (!closed) sum -= root.kingManyPiecesTable[Black][bk];
+  }
+  if (endgameForm) return sum;
+
+  sum += king_between_rooks<White>(pos, ply) - king_between_rooks<Black>(pos, ply);
+
+  // Locked wings keep a king at home safe from pawn storms.
+  const int wr = rank_of(wk), br = rank_of(bk);
+  if (((pawns.flags & PawnLockKingSideBlack) && wr >= 7) ||
+      ((pawns.flags & PawnLockQueenSideBlack) && wr <= 2))
+    sum += 20;
+  if (((pawns.flags & PawnLockKingSideWhite) && br <= 2) ||
+      ((pawns.flags & PawnLockQueenSideWhite) && br >= 7))
+    sum -= 20;
+
+  sum += open_lines_at(pawns, wk) * ply.phase[Black] - open_lines_at(pawns, bk) * ply.phase[White];
+  return sum;
+}
