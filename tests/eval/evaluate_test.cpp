@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "board/makemove.h"
 #include "core/options.h"
@@ -126,6 +127,7 @@ int compare_with_mirrors(uint32_t seed, int runsPerFen, bool engineTerms) {
       // square colour; such positions are compared only where the signature is not involved.
       if (signature_is_exact(*game)) {
         EXPECT_EQ(a, b) << where;
+        EXPECT_EQ(original.root().evalAlert, mirror.root().evalAlert) << where;
         ++compared;
       }
       expect_mirrored_pawn_entries(pawnsA, pawnsB, where);
@@ -141,6 +143,73 @@ int compare_with_mirrors(uint32_t seed, int runsPerFen, bool engineTerms) {
 TEST_F(Evaluation, ColourFlippedPositionsScoreTheSame) {
   const int compared = compare_with_mirrors(2024, 40, false);
   EXPECT_GT(compared, int(TestFens.size()) * 40 * 9 / 10);
+}
+
+Move mirrored_move(Move m) {
+  if (m & NullMoveFlag) return m;
+  auto flip_code = [](int code) { return code ? code ^ BlackBit : 0; };
+  return encode_move(flip_square(move_from(m)), flip_square(move_to(m)),
+                     flip_code(move_promotion(m)), flip_code(move_captured(m)),
+                     flip_code(move_piece(m)), m & (EnPassantFlag | CastleFlag | DoublePushFlag));
+}
+
+// Below the root the evaluation also reads how the game changed since the root (captures that
+// made it an ending, king tables for fewer pieces): a line of moves and its mirrored line
+// score the same at every ply, each under its own root preparation.
+TEST_F(Evaluation, MirroredLinesScoreTheSameAtEveryPly) {
+  std::mt19937 rng(77);
+  EvalPosition game, original, mirror;
+  int compared = 0;
+  auto evaluate_ply = [](EvalPosition& p, PlyState& ply) {
+    bool isDraw = false;
+    const int32_t fast = FastScore(ply);
+    return fast + FullEvaluation(*p, ply, fast, -30000, 30000, isDraw, true, -1);
+  };
+  for (const char* fen : TestFens) {
+    for (int run = 0; run < 12; ++run) {
+      set_fen(*game, fen);
+      PlyState* start = play_random_moves(*game, rng, int(rng() % 40));
+      char where[160];
+      std::snprintf(where, sizeof where, "%s after %d plies, run %d", fen, int(start->ply), run);
+
+      // A line from the original root, evaluated at every ply.
+      prepare_copy(original, *game, *start, false);
+      std::vector<Move> line;
+      std::vector<int32_t> scores;
+      std::vector<uint8_t> alerts;
+      std::vector<bool> exact;
+      PlyState* ply = &original.root();
+      const int length = 10 + int(rng() % 30);
+      for (int i = 0; i < length; ++i) {
+        scores.push_back(evaluate_ply(original, *ply));
+        alerts.push_back(ply->evalAlert);
+        exact.push_back(signature_is_exact(*original));
+        const std::vector<Move> moves = legal_moves(*original, *ply);
+        if (moves.empty()) break;
+        ply->move = moves[rng() % moves.size()];
+        line.push_back(ply->move);
+        ply = make_move(*original, *ply);
+      }
+
+      // The mirrored line from the mirrored root.
+      prepare_copy(mirror, *game, *start, true);
+      ply = &mirror.root();
+      for (size_t i = 0; i < scores.size(); ++i) {
+        const int32_t score = evaluate_ply(mirror, *ply);
+        if (exact[i]) {
+          EXPECT_EQ(score, scores[i]) << where << ", ply " << i;
+          EXPECT_EQ(ply->evalAlert, alerts[i]) << where << ", ply " << i;
+          ++compared;
+        }
+        if (i == line.size()) break;
+        ply->move = mirrored_move(line[i]);
+        ply = make_move(*mirror, *ply);
+        ASSERT_NE(ply, nullptr) << where << ", ply " << i;
+      }
+      take_back_all(*game, start);
+    }
+  }
+  EXPECT_GT(compared, int(TestFens.size()) * 12 * 10 * 9 / 10);
 }
 
 // The engine plays the side to move at the root, so its colour flips with the board: the
