@@ -353,27 +353,30 @@ int32_t queen_terms(const Context& c, Square s) {
   return v;
 }
 
+// The man on s, of side Us: its value goes to the pawn or the piece sum.
+template <int Us>
+void man_terms(const Context& c, Square s, int32_t& pawnSum, int32_t& pieceSum, int& unstoppable) {
+  switch (piece_type(c.pos.board[s])) {
+    case 2: pawnSum += pawn_terms<Us>(c, s, unstoppable); break;
+    case 3: pieceSum += knight_terms<Us>(c, s); break;
+    case 5: pieceSum += bishop_terms<Us>(c, s); break;
+    case 6: {
+      int32_t queenSum = 0;
+      pieceSum += rook_terms<Us>(c, s, queenSum);
+      pieceSum += queenSum;
+      break;
+    }
+    case 7: pieceSum += queen_terms<Us>(c, s); break;
+    default: break;
+  }
+}
+
 // One side's loop over its colour list; values from that side's view.
 template <int Us>
 void side_terms(const Context& c, int32_t& pawnSum, int32_t& pieceSum, int& unstoppable) {
   const uint8_t* list = colour_list(c.pos, Us);
-  for (int i = 1; list[i]; ++i) {
-    const uint8_t s = list[i];
-    if (s == CapturedMark) continue;
-    switch (piece_type(c.pos.board[s])) {
-      case 2: pawnSum += pawn_terms<Us>(c, s, unstoppable); break;
-      case 3: pieceSum += knight_terms<Us>(c, s); break;
-      case 5: pieceSum += bishop_terms<Us>(c, s); break;
-      case 6: {
-        int32_t queenSum = 0;
-        pieceSum += rook_terms<Us>(c, s, queenSum);
-        pieceSum += queenSum;
-        break;
-      }
-      case 7: pieceSum += queen_terms<Us>(c, s); break;
-      default: break;
-    }
-  }
+  for (int i = 1; list[i]; ++i)
+    if (list[i] != CapturedMark) man_terms<Us>(c, list[i], pawnSum, pieceSum, unstoppable);
 }
 
 template <int Us>
@@ -406,6 +409,18 @@ void PieceTerms(const Position& pos, const PlyState& ply, const PawnEntry& pawns
   out.pieceSum = whitePieces - blackPieces;
   if (pos.pieceCount[WhiteRook]) out.pawnSum += pawns.whiteRookBonus;
   if (pos.pieceCount[BlackRook]) out.pawnSum += pawns.blackRookBonus;
+}
+
+int32_t PieceValue(const Position& pos, const PlyState& ply, const PawnEntry& pawns, bool endgameForm,
+                   Square s) {
+  const Context c{pos, ply, pawns, RootEval, endgameForm};
+  const int piece = pos.board[s];
+  int32_t pawnSum = 0, pieceSum = 0;
+  int unstoppable = 0;
+  if (piece == Empty) return 0;
+  if (colour_of(piece) == White) man_terms<White>(c, s, pawnSum, pieceSum, unstoppable);
+  else man_terms<Black>(c, s, pawnSum, pieceSum, unstoppable);
+  return pawnSum + pieceSum;
 }
 
 BishopTermSums BishopTerms(const Position& pos, const PlyState& ply, const PawnEntry& pawns) {

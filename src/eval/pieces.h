@@ -18,6 +18,11 @@ struct PieceTermSums {
 void PieceTerms(const Position& pos, const PlyState& ply, const PawnEntry& pawns, bool endgameForm,
                 PieceTermSums& out);
 
+// The terms of the one man on s from its owner's view (a rook's share of the queen sum
+// included), as the loop above counts them; 0 for kings and empty squares.
+int32_t PieceValue(const Position& pos, const PlyState& ply, const PawnEntry& pawns, bool endgameForm,
+                   Square s);
+
 struct BishopTermSums {
   int32_t colourSum;  // bishops against own pawns on their colour, against enemy passers
   int32_t pairSum;    // the pawn entry's bishop-pair bonuses (pawn-structure sum)
