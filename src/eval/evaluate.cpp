@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "core/options.h"
+#include "eval/endgame.h"
 #include "eval/eval_cache.h"
 #include "eval/king_safety.h"
 #include "eval/material.h"
@@ -57,6 +58,14 @@ bool perpetual_check_likely(const Position& pos, const PlyState& ply) {
   return true;
 }
 
+// A recognised dead draw: the evaluation answers exactly 0 and stores nothing, but the spread
+// learns the positional part that cancels the fast score, so lazy exits do not skip the draw.
+int32_t dead_draw(int side, int32_t fast, int32_t depth, bool& isDraw) {
+  isDraw = true;
+  if (depth >= 0) learn_positional(side, -fast);
+  return -fast;
+}
+
 }  // namespace
 
 int32_t FastScore(const PlyState& ply) {
@@ -102,11 +111,21 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
   const bool endingIndicator = root.endingIndicator[ply.capturedTypes] != 0;
   const bool endgameForm = (phase & EndgameLikeMask) || endingIndicator;
 
+  // Known endings: a dead draw, an exact value, or scaling and a pawn-structure correction.
+  EndingVerdict ending = EndingOpen;
+  int32_t endingValue = 0;
+  if (!partialHit && endgameForm) {
+    ending = RecogniseEnding(pos, ply, pawns, scale, endingValue);
+    if (ending == EndingDraw) return dead_draw(side, fast, depth, isDraw);
+  }
+
   int32_t cheap;  // White's view
   if (partialHit) {
     cheap = side == White ? stored : -stored;
+  } else if (ending == EndingExact) {
+    cheap = endingValue;
   } else {
-    int32_t pawnSum = pawns.score;
+    int32_t pawnSum = pawns.score + endingValue;
     int32_t materialSum = 0;
 
     // Opening: a centre pawn still at home with a piece in front of it blocks the development.
@@ -120,9 +139,14 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
     PieceTermSums pieces;
     PieceTerms(pos, ply, pawns, endgameForm, pieces);
     pawnSum += pieces.pawnSum;
+    if (endgameForm)
+      pawnSum += EndgameCorrections(pos, ply, pawns, pieces.unstoppable, phase & PhasePawnsOnly, scale);
 
     if (endingIndicator) pawnSum += pawns.lateScore;
-    if (phase & PhasePawnsOnly) pawnSum += pawns.endingScore;
+    if (phase & PhasePawnsOnly) {
+      pawnSum += pawns.endingScore;
+      if (PawnEndingIsDraw(pos, pawns)) return dead_draw(side, fast, depth, isDraw);
+    }
 
     const MaterialEntry& material = MaterialLookup(pos, ply);
     if (material.scale) scale = CombinePercent(scale, material.scale);
@@ -137,7 +161,8 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
       StyleTerms(pos, ply, pawns, root.StructureFlags, root.engineColour, pawnSum, materialSum);
     const int32_t kingSum = apply_percent(KingSafetySum(pos, ply, pawns, phase, endingIndicator),
                                           Options.EvalWeights[WeightKingSafety]);
-
+    if (FortressHolds(pos, pawns, phase & PhasePawnsOnly, pieces.unstoppable))
+      scale = CombinePercent(scale, FortressScale);
     materialSum += side == White ? 10 : -10;  // tempo
 
     const int32_t pawnWeight =
@@ -151,11 +176,13 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
   const int32_t controlMax = shared_load(EvalState.squareControlMax);
   const int32_t controlMin = shared_load(EvalState.squareControlMin);
   bool skipExpensive;
-  if (side == White)
+  if (ending == EndingExact)
+    skipExpensive = false;  // complete as it is: stored and learned, nothing added
+  else if (side == White)
     skipExpensive = half + controlMax + cheap + fast < alpha || controlMin - half + cheap + fast > beta;
   else
     skipExpensive = half - controlMin - cheap + fast < alpha || fast - half - controlMax - cheap > beta;
-  if (!skipExpensive) {
+  if (!skipExpensive && ending != EndingExact) {
     const int32_t expensive = SquareControl(pos, ply, pawns, endgameForm);
     if (expensive > controlMax) shared_store(EvalState.squareControlMax, expensive);
     if (expensive < controlMin) shared_store(EvalState.squareControlMin, expensive);
@@ -168,10 +195,6 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
   // Scale the whole score, fast part included, by the percentage.
   if (scale) result = (fast * (scale - 100) + result * scale) / 100;
 
-  if (isDraw) {
-    if (depth >= 0) learn_positional(side, -fast);
-    return -fast;
-  }
   if (!skipExpensive && depth >= 0) learn_positional(side, result);
   if (slot) {
     const uint32_t check = lockBase | (skipExpensive ? EvalCachePartial : 0) |

@@ -375,8 +375,11 @@ void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
   const int surplus = e.whitePawnCount - e.blackPawnCount;
   score += pawnSurplus[surplus > 8 ? 16 : surplus < -8 ? 0 : surplus + 8];
 
-  if (centre.count)
+  if (centre.count) {
     e.pawnCentre = uint8_t((centre.rankSum / centre.count) * 8 + centre.fileSum / centre.count - 8);
+    e.pawnCentreHigh = uint8_t(((centre.rankSum + centre.count - 1) / centre.count) * 8 +
+                               centre.fileSum / centre.count - 8);
+  }
 
   // Narrow pawn structures are drawish.
   if (total >= 2 && std::abs(e.whitePawnCount - e.blackPawnCount) <= 1) {

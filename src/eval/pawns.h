@@ -48,6 +48,7 @@ struct PawnEntry {
   int8_t minorAdjust;
   uint8_t spreadScale;
   uint8_t pawnCentre;
+  uint8_t pawnCentreHigh;       // the same centre with its rank average rounded up, not down
 };
 static_assert(sizeof(PawnEntry) == 176);
 
