@@ -1,6 +1,6 @@
-// Endgame terms that go with the ordinary evaluation: king races against passed pawns, the
-// kings' way to the pawns, rook and two pawns against rook, rook-pawn corners in pawn endings and
-// the fortress of a locked pawn chain.
+// Endgame terms that go with the ordinary evaluation: the kings' way to the pawns, rook and two
+// pawns against rook, runners against a lone minor, rook-pawn corners in pawn endings and the
+// fortress of a locked pawn chain.
 #include <cstdlib>
 #include <initializer_list>
 
@@ -24,15 +24,14 @@ constexpr int32_t kingFileTablePawnEnding[8] = {0, 0, -6, -20, -40, -55, -70, -9
 int32_t rook_two_pawns_against_rook(const EndingSides& v, int32_t& scale) {
   const int a = v.attacker;
   const Square enemyKing = v.king(v.defender);
-  const bool onFile[9] = {false,
-                          v.has_pawn_on_file(a, 1), v.has_pawn_on_file(a, 2), v.has_pawn_on_file(a, 3),
-                          v.has_pawn_on_file(a, 4), v.has_pawn_on_file(a, 5), v.has_pawn_on_file(a, 6),
-                          v.has_pawn_on_file(a, 7), v.has_pawn_on_file(a, 8)};
-  if ((onFile[6] && onFile[8]) || (onFile[1] && onFile[3])) {
+  const auto on = [&](int file) { return v.has_pawn_on_file(a, file); };
+  // Split pawns (f and h, or a and c).
+  if ((on(6) && on(8)) || (on(1) && on(3))) {
     scale = CombinePercent(scale, 80);
     return EndingSides::relative_rank(enemyKing, a) < 8 ? -50 : -25;
   }
-  if (!((onFile[7] && onFile[8]) || (onFile[1] && onFile[2]))) return 0;
+  // Connected rook and knight pawns (g and h, or a and b).
+  if (!((on(7) && on(8)) || (on(1) && on(2)))) return 0;
 
   // The king blockades one pawn while the other stands beside it.
   const int kingRank = EndingSides::relative_rank(enemyKing, a);
