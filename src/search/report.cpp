@@ -261,6 +261,9 @@ void send_search_summary(int64_t elapsed) {
 }
 
 void send_multipv(Move best, int depth, int64_t elapsed, int32_t score, int bound) {
+#if TARROW_MP
+  SpinGuard guard(OutputLock);
+#endif
   MultiPVSlot* slot = nullptr;
   for (int i = 0; i < Report.slotCount; ++i)
     if (Report.slots[i].move == best) slot = &Report.slots[i];

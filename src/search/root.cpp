@@ -438,7 +438,12 @@ void search_multipv(Position& pos, Iteration& it) {
       if (stopped()) break;
       if (v > floor) {
         report_line(pos, m, d, v, ReportLower);
-        v = search_root_move(pos, m, v, FullWindow, d - 1);
+        const int32_t failedHigh = v;
+        v = search_root_move(pos, m, failedHigh, FullWindow, d - 1);
+        // The searches disagree (the table changed between them, as it does when other
+        // threads fill it): the re-search only bounds the score from above, so the move gets
+        // its true score from a full window before it is ranked or taken as the best.
+        if (!stopped() && v <= failedHigh) v = search_root_move(pos, m, -FullWindow, FullWindow, d - 1);
         if (stopped()) break;
         report_line(pos, m, d, v, ReportExact);
         if (v >= RootSearch.bestScore) {

@@ -200,6 +200,50 @@ TEST(ThreadsProtocolAlone, OneThreadSearchesExactlyAsTheOneThreadProgram) {
   }
 }
 
+// The workers search single lines; the ranking of several lines is the main thread's alone.
+// Their entries in the shared table make the main thread's searches of one move disagree now
+// and then, which must not put a move into the ranking or the bestmove with a score that was
+// only a bound. Several rounds, because a disagreement needs the right timing.
+TEST_F(ThreadsProtocol, MultiPVWithTwoThreadsRanksDistinctLegalMoves) {
+  engine_->send("setoption name Threads value 2");
+  engine_->send("setoption name MultiPV value 3");
+  const std::regex ranked(
+      "^info multipv (\\d) depth 8 seldepth \\d+ time \\d+ score cp (-?\\d+) .* pv ([a-h][1-8][a-h][1-8][nbrq]?).*$");
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    engine_->send("ucinewgame");
+    engine_->send(std::string("position fen ") + Middlegame);
+    engine_->send("go depth 8");
+    const Lines lines = until_bestmove(60000);
+    std::string move[4];
+    int score[4] = {};
+    for (const std::string& l : lines) {
+      std::smatch m;
+      if (!std::regex_match(l, m, ranked)) continue;
+      const int rank = std::stoi(m[1]);
+      score[rank] = std::stoi(m[2]);
+      move[rank] = m[3];
+    }
+    for (int rank = 1; rank <= 3; ++rank)
+      EXPECT_TRUE(legal_in(Middlegame, move[rank])) << "rank " << rank << ": " << move[rank];
+    EXPECT_NE(move[1], move[2]);
+    EXPECT_NE(move[2], move[3]);
+    EXPECT_NE(move[1], move[3]);
+    EXPECT_GE(score[1], score[2]);
+    EXPECT_GE(score[2], score[3]);
+    // The best move is a top-ranked one (a later move that ties the best score may take its
+    // place without moving ahead in the ranking).
+    int bestRank = 0;
+    for (int rank = 1; rank <= 3; ++rank)
+      if (move[rank] == best_of(lines)) bestRank = rank;
+    ASSERT_GT(bestRank, 0) << lines.back();
+    EXPECT_EQ(score[bestRank], score[1]) << lines.back();
+    // Every line keeps to the quiet, level nature of the position: no piece is thrown away.
+    EXPECT_GT(score[3], -100);
+  }
+  engine_->send("setoption name MultiPV value 1");
+}
+
 TEST_F(ThreadsProtocol, StopDuringATwoThreadSearchGivesOneBestmove) {
   engine_->send("setoption name Threads value 2");
   engine_->send(std::string("position fen ") + Middlegame);
