@@ -49,6 +49,9 @@ int bench_command(int argc, char** argv) {
   if (!startup(false)) return 1;
   Control.InputPolling = false;  // a tool run reads no commands
   Options.PositionLearning = 0;  // nor reads or writes the learning file: runs must agree
+#if TARROW_MP
+  set_thread_count(1);  // one search thread, also in the multi-threaded program
+#endif
   uint64_t totalNodes = 0;
   int64_t totalMs = 0;
   int index = 0;
