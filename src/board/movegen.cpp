@@ -88,6 +88,23 @@ class Generator {
     quiets_.add(m, history_[history_index(m)]);
   }
   void add_castling();
+  // Every square a slider on `s` reaches along its rays: `onEmpty` for the empty ones, then
+  // `onOccupied` for the first occupied square of each ray.
+  template <typename OnEmpty, typename OnOccupied>
+  void walk_slider(int piece, Square s, OnEmpty onEmpty, OnOccupied onOccupied) const {
+    const int kind = slider_kind(piece);
+    const uint8_t* next = SliderNext[kind][s];
+    const uint8_t* skip = SliderSkip[kind][s];
+    for (Square t = next[s]; t;) {
+      if (pos_.board[t]) {
+        onOccupied(t);
+        t = skip[t];
+      } else {
+        onEmpty(t);
+        t = next[t];
+      }
+    }
+  }
   void pawn_advances(Square s);
 
   Position& pos_;
@@ -149,17 +166,7 @@ void Generator::quiet() {
     const Square s = *sp;
     const int piece = pos_.board[s];
     if (is_slider(piece)) {
-      const int kind = slider_kind(piece);
-      const uint8_t* next = SliderNext[kind][s];
-      const uint8_t* skip = SliderSkip[kind][s];
-      for (Square t = next[s]; t;) {
-        if (pos_.board[t]) {
-          t = skip[t];
-        } else {
-          add_quiet(s, t);
-          t = next[t];
-        }
-      }
+      walk_slider(piece, s, [&](Square t) { add_quiet(s, t); }, [](Square) {});
     } else if (is_pawn(piece)) {
       pawn_advances(s);
     } else {
@@ -178,18 +185,9 @@ void Generator::all() {
     const Square s = *sp;
     const int piece = pos_.board[s];
     if (is_slider(piece)) {
-      const int kind = slider_kind(piece);
-      const uint8_t* next = SliderNext[kind][s];
-      const uint8_t* skip = SliderSkip[kind][s];
-      for (Square t = next[s]; t;) {
-        if (pos_.board[t]) {
-          if (is_enemy(t) && !is_king(pos_.board[t])) add_capture(s, t);
-          t = skip[t];
-        } else {
-          add_quiet(s, t);
-          t = next[t];
-        }
-      }
+      walk_slider(piece, s, [&](Square t) { add_quiet(s, t); }, [&](Square t) {
+        if (is_enemy(t) && !is_king(pos_.board[t])) add_capture(s, t);
+      });
     } else if (is_pawn(piece)) {
       for (const uint8_t* t = LeaperTargets[LeaperKindOf[piece]][s]; *t; ++t) {
         if (is_enemy(*t) && !is_king(pos_.board[*t])) {
@@ -228,17 +226,9 @@ void Generator::quiet_checks() {
     const Square s = *sp;
     const int piece = pos_.board[s];
     if (is_slider(piece)) {
-      const int kind = slider_kind(piece);
-      const uint8_t* next = SliderNext[kind][s];
-      const uint8_t* skip = SliderSkip[kind][s];
-      for (Square t = next[s]; t;) {
-        if (pos_.board[t]) {
-          t = skip[t];
-        } else {
-          if (checks(piece, t)) add_quiet(s, t);
-          t = next[t];
-        }
-      }
+      walk_slider(piece, s, [&](Square t) {
+        if (checks(piece, t)) add_quiet(s, t);
+      }, [](Square) {});
     } else if (is_pawn(piece)) {
       const Square ahead = PawnPush[side_][s];
       if (pos_.board[ahead] != Empty || last_rank(ahead)) continue;
