@@ -6,14 +6,19 @@
 // "bestmove" line arrives, measured with the monotonic high-resolution clock. Every reply is
 // checked against the legal moves of the position (chess.js); the game ends on mate,
 // stalemate, threefold repetition, the fifty-move rule, insufficient material, an illegal or
-// missing move, a flag fall, a hung engine or a crashed one. Games go to a PGN file and a
-// summary is printed at the end. See README.md for the options.
+// missing move, a flag fall, a hung engine or a crashed one. Games go to a PGN file, every line
+// to and from the engines to a log, and a summary with the Elo difference (and, if asked for, a
+// sequential probability ratio test) is printed at the end. Several games can run at once, each
+// with its own pair of engine processes. See README.md for the options.
 'use strict';
 
-const { spawn } = require('child_process');
 const fs = require('fs');
+const os = require('os');
 const path = require('path');
 const { Chess, validateFen } = require('chess.js');
+const { UciProcess, splitCommand } = require('./uci_process');
+const { LogWriter } = require('./uci_log');
+const stats = require('./stats');
 
 const START_FEN = 'rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1';
 
@@ -26,7 +31,8 @@ function usage(message) {
     'usage: referee.js --engine1 PATH --engine2 PATH [--games N] [--tc BASE+INC]\n' +
       '                  [--openings FILE|none] [--pgn FILE] [--overhead MS]\n' +
       '                  [--option1 NAME=VALUE]... [--option2 NAME=VALUE]...\n' +
-      '                  [--ponder] [--max-plies N] [--verbose]');
+      '                  [--ponder] [--max-plies N] [--verbose] [--concurrency N]\n' +
+      '                  [--sprt ELO0,ELO1,ALPHA,BETA] [--log FILE|none] [--run-in-cwd]');
   process.exit(2);
 }
 
@@ -44,6 +50,10 @@ function parseArgs(argv) {
     maxPlies: 1000,
     ponder: false,
     verbose: false,
+    concurrency: 1,
+    sprt: null,
+    log: null,
+    runInCwd: false,
   };
   for (let i = 2; i < argv.length; i++) {
     const a = argv[i];
@@ -64,6 +74,15 @@ function parseArgs(argv) {
       case '--max-plies': args.maxPlies = parseInt(value(), 10); break;
       case '--ponder': args.ponder = true; break;
       case '--verbose': args.verbose = true; break;
+      case '--concurrency': args.concurrency = parseInt(value(), 10); break;
+      case '--sprt': {
+        const text = value();
+        args.sprt = stats.parseSprt(text);
+        if (!args.sprt) usage(`bad --sprt ${text} (want ELO0,ELO1,ALPHA,BETA with ELO0 < ELO1, e.g. 0,5,0.05,0.05)`);
+        break;
+      }
+      case '--log': args.log = value(); break;
+      case '--run-in-cwd': args.runInCwd = true; break;
       case '--help': case '-h': usage();
       default: usage(`unknown argument ${a}`);
     }
@@ -72,6 +91,9 @@ function parseArgs(argv) {
   if (!(args.games > 0)) usage('--games must be a positive number');
   if (!(args.overhead >= 0)) usage('--overhead must be 0 or more');
   if (!(args.maxPlies > 0)) usage('--max-plies must be a positive number');
+  if (!(args.concurrency > 0)) usage('--concurrency must be a positive number');
+  if (args.log === null) args.log = /\.pgn$/i.test(args.pgn) ? args.pgn.replace(/\.pgn$/i, '.log') : `${args.pgn}.log`;
+  if (args.log === 'none') args.log = null;
   const m = /^(\d+(?:\.\d+)?)(?:\+(\d+(?:\.\d+)?))?$/.exec(args.tc);
   if (!m) usage(`bad time control ${args.tc} (want BASE+INC in seconds, e.g. 10+0.1)`);
   args.baseMs = Math.round(parseFloat(m[1]) * 1000);
@@ -88,6 +110,8 @@ function parseArgs(argv) {
 
 function loadOpenings(file) {
   if (file === 'none') return [{ fen: START_FEN, moves: [], label: 'start position' }];
+  // The opening files kept beside the script can be named without their directory.
+  if (!fs.existsSync(file) && fs.existsSync(path.join(__dirname, file))) file = path.join(__dirname, file);
   const openings = [];
   const lines = fs.readFileSync(file, 'utf8').split('\n');
   lines.forEach((raw, n) => {
@@ -125,107 +149,71 @@ function playCoordinateMove(board, text) {
 // ---------------------------------------------------------------------------------------------
 // An engine process and its line stream
 
-class Engine {
-  constructor(command, label, options, ponder, verbose) {
-    this.command = command;
-    this.label = label;
-    this.options = options;
-    this.ponder = ponder;
-    this.verbose = verbose;
-    this.name = path.basename(command);
-    this.proc = null;
-    this.alive = false;
-    this.waiter = null;  // { test, resolve, timer }
+let processesStarted = 0;
+
+class Engine extends UciProcess {
+  // spec: { command, label, options, ponder, verbose, stats, log, cwd }. All processes of one
+  // command-line slot (one per concurrent game, and restarts) share the slot's `stats`.
+  constructor(spec) {
+    super(spec.command, {
+      cwd: spec.cwd,
+      onLine: (line, time) => this.record('recv', line, time),
+      onSend: (line) => this.record('send', line),
+    });
+    this.label = spec.label;
+    this.options = spec.options;
+    this.ponder = spec.ponder;
+    this.verbose = spec.verbose;
+    this.stats = spec.stats;
+    this.log = spec.log;
+    this.name = path.basename(spec.command);
+    this.processId = null;
+    this.game = null;  // the game being played and this engine's side in it, for the log
+    this.side = null;
     this.lastInfo = null;
     this.expectingBestmove = false;
-    this.unsolicitedBestmoves = 0;
-    this.exitInfo = null;
     // Pondering: the move pondered on, and a "bestmove" that came before "ponderhit" or "stop".
     this.pondering = false;
     this.ponderMove = null;
     this.earlyReply = null;
   }
 
-  start() {
-    // A path that exists is run as it is; anything else is a command line split at spaces.
-    const [program, ...programArgs] = fs.existsSync(this.command) ? [this.command] : this.command.split(/\s+/);
-    const proc = spawn(program, programArgs, { stdio: ['pipe', 'pipe', 'ignore'] });
-    this.proc = proc;
-    this.alive = true;
-    this.exitInfo = null;
-    let pending = '';
-    proc.stdout.setEncoding('utf8');
-    proc.stdout.on('data', (chunk) => {
-      // Late output of a process that has been replaced belongs to no game.
-      if (proc !== this.proc) return;
-      const now = process.hrtime.bigint();
-      pending += chunk;
-      let nl;
-      while ((nl = pending.indexOf('\n')) >= 0) {
-        const line = pending.slice(0, nl).replace(/\r$/, '');
-        pending = pending.slice(nl + 1);
-        this.onLine(line, now);
-      }
-    });
-    // A write to a process that has gone away must not bring the referee down.
-    proc.stdin.on('error', () => {});
-    proc.on('error', (err) => proc === this.proc && this.onExit(null, null, err.message));
-    proc.on('exit', (code, signal) => proc === this.proc && this.onExit(code, signal, null));
+  record(dir, line, time) {
+    if (this.verbose && dir !== 'note') console.log(`  ${this.label} ${dir === 'send' ? '<' : '>'} ${line}`);
+    if (this.log)
+      this.log.write({ game: this.game, engine: this.label, process: this.processId, side: this.side, name: this.name },
+        dir, line, time);
   }
 
-  onLine(line, time) {
-    if (this.verbose) console.log(`  ${this.label} > ${line}`);
+  start() {
+    this.processId = `p${++processesStarted}`;
+    this.game = null;
+    this.side = null;
+    this.pondering = false;
+    this.expectingBestmove = false;
+    // The command with its files made absolute: what a replay of this process needs to run.
+    this.record('note', `command ${splitCommand(this.command).join(' ')}`);
+    this.record('note', `cwd ${this.cwd}`);
+    super.start();
+  }
+
+  deliver(line, time) {
     if (line.startsWith('info') && / score /.test(line)) this.lastInfo = line;
     if (line.startsWith('bestmove')) {
       // A ponder search must not end before "ponderhit" or "stop": the line is kept, but it
       // counts as a stray one.
       if (this.pondering) {
-        this.unsolicitedBestmoves++;
+        this.stats.stray++;
         if (!this.earlyReply) this.earlyReply = { line, time };
         return;
       }
       if (!this.expectingBestmove) {
-        this.unsolicitedBestmoves++;
+        this.stats.stray++;
         return;
       }
       this.expectingBestmove = false;
     }
-    if (this.waiter && this.waiter.test(line)) {
-      const w = this.waiter;
-      this.waiter = null;
-      clearTimeout(w.timer);
-      w.resolve({ line, time });
-    }
-  }
-
-  onExit(code, signal, error) {
-    if (!this.alive) return;
-    this.alive = false;
-    this.exitInfo = error ? `could not run: ${error}` : signal ? `killed by ${signal}` : `exit code ${code}`;
-    if (this.waiter) {
-      const w = this.waiter;
-      this.waiter = null;
-      clearTimeout(w.timer);
-      w.resolve({ exited: true });
-    }
-  }
-
-  send(line) {
-    if (this.verbose) console.log(`  ${this.label} < ${line}`);
-    if (this.alive) this.proc.stdin.write(line + '\n');
-  }
-
-  // Resolves with { line, time } for the first line that passes `test`, { timeout: true } after
-  // `ms` milliseconds, or { exited: true } when the process ends first.
-  waitFor(test, ms) {
-    if (!this.alive) return Promise.resolve({ exited: true });
-    return new Promise((resolve) => {
-      const timer = setTimeout(() => {
-        this.waiter = null;
-        resolve({ timeout: true });
-      }, ms);
-      this.waiter = { test, resolve, timer };
-    });
+    super.deliver(line, time);
   }
 
   async handshake() {
@@ -255,25 +243,6 @@ class Engine {
     const r = await this.waitFor((line) => line === 'readyok', 30000);
     if (!r.line) throw new Error(`${this.label} did not answer "isready": ${this.describeFailure(r)}`);
   }
-
-  describeFailure(r) {
-    return r.exited ? this.exitInfo || 'exited' : 'no reply in time';
-  }
-
-  async stop() {
-    if (!this.alive) return;
-    this.send('quit');
-    const r = await this.waitFor(() => false, 2000);
-    if (!r.exited && this.alive) this.kill();
-  }
-
-  // Ends a hung process at once; it counts as gone from now on, and the next game starts a
-  // new one.
-  kill() {
-    if (!this.proc || !this.alive) return;
-    this.proc.kill('SIGKILL');
-    this.onExit(null, 'SIGKILL', null);
-  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -285,6 +254,7 @@ function newStats() {
     illegal: 0, timeLosses: 0, noReply: 0, crashes: 0,
     moves: 0, thinkMs: 0, longestMs: 0, leastLeftMs: Infinity,
     ponders: 0, ponderHits: 0, badPonderMoves: 0,
+    stray: 0,  // "bestmove" lines that no "go" asked for
   };
 }
 
@@ -312,6 +282,12 @@ async function playGame(args, white, black, opening, round) {
   const engines = { w: white, b: black };
   let result = null;  // { result: '1-0' | '0-1' | '1/2-1/2', reason, loser: 'w'|'b'|null, kind }
 
+  for (const side of ['w', 'b']) {
+    engines[side].game = round;
+    engines[side].side = side;
+    engines[side].record('note', `start ${opening.fen === START_FEN ? 'startpos' : `fen ${opening.fen}`}` +
+      (opening.moves.length ? ` moves ${opening.moves.join(' ')}` : ''));
+  }
   for (const side of ['w', 'b']) {
     const e = engines[side];
     e.send('ucinewgame');
@@ -425,6 +401,7 @@ async function playGame(args, white, black, opening, round) {
       break;
     }
     played.push(moveText);
+    engine.record('note', `move ${played.length} ${moveText} ${usedMs.toFixed(1)}ms`);
     clock[side] = Math.max(0, Math.round(clock[side] - usedMs)) + args.incMs;
     stats.leastLeftMs = Math.min(stats.leastLeftMs, clock[side] - args.incMs);
     board.setComment(`${scoreComment(engine.lastInfo)}${(usedMs / 1000).toFixed(2)}s`);
@@ -464,6 +441,11 @@ async function playGame(args, white, black, opening, round) {
   for (const e of [white, black]) if (e.pondering) await endPonder(e);
 
   result.result = result.loser === 'w' ? '0-1' : result.loser === 'b' ? '1-0' : '1/2-1/2';
+  for (const e of [white, black]) {
+    e.record('note', `result ${result.result} ${result.reason}`);
+    e.game = null;
+    e.side = null;
+  }
   const date = new Date();
   const headers = {
     Event: 'Referee match',
@@ -481,7 +463,9 @@ async function playGame(args, white, black, opening, round) {
     headers.SetUp = '1';
     headers.FEN = opening.fen;
   }
-  for (const [k, v] of Object.entries(headers)) board.setHeader(k, v);
+  // A tag value may not hold a double quote for PGN readers that know no escapes (chess.js
+  // among them): the move text of an illegal move is quoted in the reason.
+  for (const [k, v] of Object.entries(headers)) board.setHeader(k, v.replace(/["\\]/g, "'"));
   let pgn = board.pgn();
   // chess.js ends the move text with the result it knows of; an adjudicated game needs ours.
   pgn = pgn.replace(/(\s)(\*|1-0|0-1|1\/2-1\/2)\s*$/, `$1${result.result}`);
@@ -492,6 +476,28 @@ async function playGame(args, white, black, opening, round) {
 // ---------------------------------------------------------------------------------------------
 // The match
 
+// One line of running totals from engine 1's view: after each game, and at the end.
+function standing(tally, sprt) {
+  const s = stats.summarize(tally.wins, tally.draws, tally.losses);
+  let line = `+${s.wins} =${s.draws} -${s.losses}, ${(100 * s.score).toFixed(1)}%, ` +
+    `Elo ${stats.formatElo(s.elo)} +/- ${Number.isFinite(s.eloError) ? s.eloError.toFixed(1) : 'inf'}`;
+  if (sprt) {
+    const t = stats.sprtStatus(tally.wins, tally.draws, tally.losses, sprt);
+    line += `, LLR ${t.llr.toFixed(2)} [${t.lower.toFixed(2)}, ${t.upper.toFixed(2)}]`;
+  }
+  return line;
+}
+
+// A working directory per engine and game slot, so that files an engine keeps beside it (a
+// learning file, logs) are not shared by processes that play at the same time, nor by the two
+// engines, and a match does not start from what an earlier one left behind.
+function engineDirectory(args, label, slot) {
+  if (args.runInCwd) return process.cwd();
+  const dir = path.join(args.workRoot, `${label}-slot${slot + 1}`);
+  fs.mkdirSync(dir, { recursive: true });
+  return dir;
+}
+
 async function main() {
   const args = parseArgs(process.argv);
   let openings;
@@ -500,70 +506,144 @@ async function main() {
   } catch (err) {
     usage(err.message);
   }
-  const engines = [
-    new Engine(args.engine1, 'engine1', args.options1, args.ponder, args.verbose),
-    new Engine(args.engine2, 'engine2', args.options2, args.ponder, args.verbose),
-  ];
-  for (const e of engines) {
-    e.stats = newStats();
-    e.start();
-    await e.handshake();
+  if (!args.runInCwd) {
+    const root = fs.mkdtempSync(path.join(os.tmpdir(), 'referee-'));
+    args.workRoot = root;
+    process.on('exit', () => fs.rmSync(root, { recursive: true, force: true }));
   }
+  const log = new LogWriter(args.log);
+  const tallies = { engine1: newStats(), engine2: newStats() };
+  const commands = { engine1: args.engine1, engine2: args.engine2 };
+  const options = { engine1: args.options1, engine2: args.options2 };
+  // slots[k] = [engine 1, engine 2] of the k-th concurrent game. They start one after another:
+  // an engine may calibrate its speed at start-up, and should not do so against another one.
+  const slots = [];
+  for (let k = 0; k < args.concurrency; k++) {
+    const pair = ['engine1', 'engine2'].map((label) => new Engine({
+      command: commands[label], label, options: options[label], ponder: args.ponder,
+      verbose: args.verbose, stats: tallies[label], log, cwd: engineDirectory(args, label, k),
+    }));
+    for (const e of pair) {
+      e.start();
+      await e.handshake();
+    }
+    slots.push(pair);
+  }
+  const [first1, first2] = slots[0];
   fs.writeFileSync(args.pgn, '');
-  console.log(`${engines[0].name} vs ${engines[1].name}: ${args.games} games at ` +
+  console.log(`${first1.name} vs ${first2.name}: ${args.games} games at ` +
       `${args.baseMs / 1000}+${args.incMs / 1000}, overhead allowance ${args.overhead} ms` +
-      (args.ponder ? ', pondering' : ''));
+      (args.ponder ? ', pondering' : '') + (args.concurrency > 1 ? `, ${args.concurrency} at a time` : '') +
+      (args.sprt ? `, SPRT elo0 ${args.sprt.elo0} elo1 ${args.sprt.elo1} alpha ${args.sprt.alpha} beta ${args.sprt.beta}` : ''));
 
-  for (let g = 0; g < args.games; g++) {
-    // A process that crashed or hung in the last game starts afresh.
-    for (const e of engines) {
-      if (!e.alive) {
-        e.start();
-        await e.handshake();
+  // Games are handed out in order; each slot plays its next game when it has finished one. Once
+  // the SPRT has decided, games already started are played out and no new one is begun.
+  let nextGame = 0;
+  let finished = 0;
+  let decided = null;   // 'H1', 'H0', or 'failed' when an engine could not be restarted
+  let decidedAt = null;  // the SPRT state when a bound was crossed
+  const tally = { wins: 0, draws: 0, losses: 0 };  // engine 1's view
+  const runSlot = async (engines) => {
+    while (nextGame < args.games && !decided) {
+      const g = nextGame++;
+      // A process that crashed or hung in the last game starts afresh.
+      for (const e of engines) {
+        if (!e.alive) {
+          e.start();
+          await e.handshake();
+        }
+      }
+      const opening = openings[Math.floor(g / 2) % openings.length];
+      const [white, black] = g % 2 === 0 ? engines : [engines[1], engines[0]];
+      const r = await playGame(args, white, black, opening, g + 1);
+      fs.appendFileSync(args.pgn, r.pgn);
+      const winner = r.loser === 'w' ? black : r.loser === 'b' ? white : null;
+      const loser = winner === white ? black : winner === black ? white : null;
+      if (winner) {
+        winner.stats.wins++;
+        loser.stats.losses++;
+        if (winner === engines[0]) tally.wins++;
+        else tally.losses++;
+      } else {
+        white.stats.draws++;
+        black.stats.draws++;
+        tally.draws++;
+      }
+      finished++;
+      console.log(`game ${g + 1}: ${white.name} - ${black.name} ${r.result} (${r.reason}), ` +
+          `${r.plies} plies, opening: ${opening.label}`);
+      console.log(`  after ${finished} games: ${standing(tally, args.sprt)}`);
+      if (args.sprt && !decided) {
+        const t = stats.sprtStatus(tally.wins, tally.draws, tally.losses, args.sprt);
+        if (t.decision) {
+          decided = t.decision;
+          decidedAt = { ...t, games: finished };
+        }
       }
     }
-    const opening = openings[Math.floor(g / 2) % openings.length];
-    const [white, black] = g % 2 === 0 ? engines : [engines[1], engines[0]];
-    const r = await playGame(args, white, black, opening, g + 1);
-    fs.appendFileSync(args.pgn, r.pgn);
-    const winner = r.loser === 'w' ? black : r.loser === 'b' ? white : null;
-    const loser = winner === white ? black : winner === black ? white : null;
-    if (winner) {
-      winner.stats.wins++;
-      loser.stats.losses++;
-    } else {
-      white.stats.draws++;
-      black.stats.draws++;
-    }
-    console.log(`game ${g + 1}: ${white.name} - ${black.name} ${r.result} (${r.reason}), ` +
-        `${r.plies} plies, opening: ${opening.label}`);
-  }
-  for (const e of engines) await e.stop();
+  };
+  let failure = null;
+  await Promise.all(slots.map((engines) => runSlot(engines).catch((err) => {
+    // An engine that cannot be started again ends the match: no slot begins another game.
+    failure = failure || err;
+    decided = decided || 'failed';
+  })));
+  for (const engines of slots) for (const e of engines) await e.stop();
+  log.close();
+  if (failure) throw failure;
 
   console.log('');
-  const [a, b] = engines;
-  const score = a.stats.wins + a.stats.draws / 2;
-  const share = score / args.games;
+  const [a, b] = [first1, first2];
+  const score = tally.wins + tally.draws / 2;
+  const share = score / finished;
   const elo = share > 0 && share < 1 ? `, Elo difference about ${Math.round(-400 * Math.log10(1 / share - 1))}` : '';
-  console.log(`score ${a.name} ${score} - ${args.games - score} ${b.name} (${(100 * share).toFixed(1)}%${elo})`);
-  for (const e of engines) {
+  console.log(`score ${a.name} ${score} - ${finished - score} ${b.name} (${(100 * share).toFixed(1)}%${elo})`);
+  const sum = stats.summarize(tally.wins, tally.draws, tally.losses);
+  console.log(`W/D/L of engine1 ${tally.wins}/${tally.draws}/${tally.losses} of ${finished} games, ` +
+      `score ${(100 * sum.score).toFixed(1)}%, Elo ${stats.formatElo(sum.elo)} +/- ` +
+      `${Number.isFinite(sum.eloError) ? sum.eloError.toFixed(1) : 'inf'} ` +
+      `(95%: ${stats.formatElo(sum.eloLow)} .. ${stats.formatElo(sum.eloHigh)})`);
+  if (args.sprt) {
+    // The verdict is the one reached when a bound was crossed; games that were still being
+    // played then are in the totals above and in the final LLR, but do not change it.
+    const t = decidedAt || stats.sprtStatus(tally.wins, tally.draws, tally.losses, args.sprt);
+    const verdict = t.decision === 'H1' ? 'H1 accepted' : t.decision === 'H0' ? 'H0 accepted' : 'inconclusive';
+    let line = `SPRT: ${verdict} (elo0 ${args.sprt.elo0}, elo1 ${args.sprt.elo1}, ` +
+        `alpha ${args.sprt.alpha}, beta ${args.sprt.beta}): LLR ${t.llr.toFixed(3)}, ` +
+        `bounds [${t.lower.toFixed(3)}, ${t.upper.toFixed(3)}]`;
+    if (decidedAt) {
+      line += `, after ${decidedAt.games} games`;
+      if (finished > decidedAt.games) {
+        const end = stats.sprtStatus(tally.wins, tally.draws, tally.losses, args.sprt);
+        line += ` (${finished} with the games in progress then, LLR ${end.llr.toFixed(3)})`;
+      }
+    } else {
+      line += `, ${finished} of at most ${args.games} games`;
+    }
+    console.log(line);
+  }
+  for (const e of [a, b]) {
     const s = e.stats;
     const average = s.moves ? (s.thinkMs / s.moves).toFixed(0) : '-';
     const least = s.leastLeftMs === Infinity ? '-' : `${Math.round(s.leastLeftMs)} ms`;
     console.log(`${e.label} ${e.name}: +${s.wins} =${s.draws} -${s.losses}; ` +
         `illegal moves ${s.illegal}, time losses ${s.timeLosses}, no reply ${s.noReply}, ` +
-        `crashes ${s.crashes}, stray bestmove lines ${e.unsolicitedBestmoves}; ` +
+        `crashes ${s.crashes}, stray bestmove lines ${s.stray}; ` +
         `${s.moves} moves, average ${average} ms, longest ${s.longestMs.toFixed(0)} ms, ` +
         `least clock left ${least}` +
         (args.ponder ? `; ponder hits ${s.ponderHits}/${s.ponders}, illegal ponder moves ${s.badPonderMoves}` : ''));
   }
-  console.log(`games written to ${args.pgn}`);
+  console.log(`games written to ${args.pgn}` + (args.log ? `, engine lines to ${args.log}` : ''));
   const s1 = a.stats;
-  const faults = s1.illegal + s1.timeLosses + s1.noReply + s1.crashes + a.unsolicitedBestmoves;
+  const faults = s1.illegal + s1.timeLosses + s1.noReply + s1.crashes + s1.stray;
   process.exit(faults > 0 ? 1 : 0);
 }
 
-main().catch((err) => {
-  console.error(`referee: ${err.message}`);
-  process.exit(2);
-});
+if (require.main === module) {
+  main().catch((err) => {
+    console.error(`referee: ${err.message}`);
+    process.exit(2);
+  });
+}
+
+module.exports = { loadOpenings, playCoordinateMove, START_FEN };

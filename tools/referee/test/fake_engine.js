@@ -4,6 +4,13 @@
 // "illegal" (an impossible move), "crash" (exits), "hang" (never answers), "slow" (answers
 // 300 ms after its clock ran out), "double" (two bestmove lines), "early" (ends a ponder
 // search at once instead of waiting for "ponderhit" or "stop"), "fine" (never misbehaves).
+// Two more modes make results and move choices that tests can steer:
+// "pattern" (second argument a string such as "LDD"): in the k-th game of the process it plays
+//   an illegal first move if letter k (round and round) is L, and plays fine otherwise;
+// "stateful" (second argument K): plays the first legal move in its first K searches since the
+//   process started and the last legal move after that, so a search depends on what the same
+//   process did before, across "ucinewgame" -- the kind of fault a replay of the whole command
+//   sequence reproduces and a search of the bare position does not.
 // It names the first legal reply as its ponder move and ponders when asked to.
 'use strict';
 const readline = require('readline');
@@ -11,8 +18,11 @@ const { Chess } = require('chess.js');
 
 const mode = process.argv[2] || 'fine';
 const faultAt = parseInt(process.argv[3] || '3', 10);
+const pattern = mode === 'pattern' ? process.argv[3] || 'L' : '';
 let board = new Chess();
 let movesMade = 0;
+let gamesStarted = 0;
+let searchesInGame = 0;
 let pondering = null;  // the "go ponder" tokens while a ponder search waits
 
 const out = (line) => process.stdout.write(line + '\n');
@@ -46,9 +56,16 @@ function go(tokens) {
     return;
   }
   movesMade++;
+  searchesInGame++;
   const clock = parseInt(tokens[tokens.indexOf(board.turn() === 'w' ? 'wtime' : 'btime') + 1], 10);
-  const move = board.moves({ verbose: true })[0].lan;
-  if (movesMade !== faultAt || mode === 'fine' || mode === 'early') return out(reply(move));
+  const legal = board.moves({ verbose: true });
+  const move = (mode === 'stateful' && movesMade > faultAt ? legal[legal.length - 1] : legal[0]).lan;
+  out(`info depth ${searchesInGame} score cp ${movesMade} nodes 1 pv ${move}`);
+  if (mode === 'pattern') {
+    const lose = pattern[(gamesStarted - 1 + pattern.length) % pattern.length] === 'L';
+    return out(lose && searchesInGame === 1 ? 'bestmove a1a1' : reply(move));
+  }
+  if (movesMade !== faultAt || ['fine', 'early', 'stateful'].includes(mode)) return out(reply(move));
   switch (mode) {
     case 'illegal': return out('bestmove a1a1');
     case 'crash': return process.exit(3);
@@ -63,6 +80,10 @@ readline.createInterface({ input: process.stdin }).on('line', (line) => {
   switch (tokens[0]) {
     case 'uci': out(`id name Fake ${mode}`); return out('uciok');
     case 'isready': return out('readyok');
+    case 'ucinewgame':
+      gamesStarted++;
+      searchesInGame = 0;
+      return;
     case 'position': return setPosition(tokens);
     case 'go': return go(tokens);
     case 'ponderhit':

@@ -61,4 +61,5 @@ const early = match(fake('early'), fake('fine'), ['--ponder']);
 expect('early ponder reply: stray lines counted, exit status 1',
   early.status === 1 && early.count('engine1', 'stray bestmove lines') > 0, early.out);
 fs.rmSync(pgn, { force: true });
+fs.rmSync(pgn.replace(/pgn$/, 'log'), { force: true });
 process.exit(failures ? 1 : 0);
