@@ -1,5 +1,6 @@
 #include "eval/preparation.h"
 
+#include <cstddef>
 #include <cstring>
 #include <initializer_list>
 
@@ -677,6 +678,29 @@ struct Fingerprints {
   void both(int32_t x) { serial(x); second(x); }
 };
 
+// FNV-1a over raw table bytes: the tables hold plain integers, so equal contents hash equally.
+struct ByteHash {
+  uint32_t h = 2166136261u;
+  void add(const void* data, size_t bytes) {
+    const unsigned char* b = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < bytes; ++i) h = (h ^ b[i]) * 16777619u;
+  }
+  template <typename T> void add(const T& value) { add(&value, sizeof value); }
+};
+
+uint32_t pawn_terms_fingerprint(const RootEvaluation& r) {
+  ByteHash f;
+  f.add(r.PhaseFlags);
+  f.add(r.engineColour);
+  f.add(Options.PreferOpen);
+  f.add(r.passedMid);
+  f.add(r.passedEnd);
+  f.add(r.connectedMid);
+  f.add(r.connectedEnd);
+  f.add(r.pawnSquareLate);
+  return f.h;
+}
+
 }  // namespace
 
 bool is_endgame(int queens, int majors, int minors, int pawns, int32_t whitePieceMaterial,
@@ -771,6 +795,7 @@ void prepare_root_evaluation(Position& pos, PlyState& root) {
   // engine's colour does not disturb the evaluation cache.
   mix.second(engine == White ? Options.DrawScore : -Options.DrawScore);
   r.evalStamp = uint16_t(r.secondFingerprint ^ (r.secondFingerprint >> 16));
+  r.pawnTermsFingerprint = pawn_terms_fingerprint(r);
 }
 
 int32_t root_score(Position& pos, PlyState& root) {

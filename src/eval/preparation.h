@@ -54,6 +54,10 @@ struct RootEvaluation {
   uint32_t evalSerial;
   uint32_t secondFingerprint;
   uint16_t evalStamp;
+  // Fingerprint of everything a pawn-hash entry is computed from besides the pawns themselves
+  // (phase, engine colour, "Prefer Open Positions", the passed-pawn and late pawn-square
+  // tables): when it changes between searches the kept pawn entries are stale.
+  uint32_t pawnTermsFingerprint;
 };
 extern RootEvaluation RootEval;
 

@@ -153,9 +153,12 @@ struct Node {
   int shrink;
   bool singularAllowed;
   bool deepened;
-  bool entryCurrent;  // a usable entry whose score may be used
+  bool entryCurrent;  // a usable entry made under the current evaluation
   TTEntry entry;
   int32_t best;
+  // The entry was searched at least as deep as this node and passed the repetition test, so
+  // its bound holds here: only such a bound may stand in for a score of this search.
+  bool entryBinding = false;
 
   void mate_threat_extension() {
     if (q >= a - 75 && pos.nullDepth == 0 && pos.refutationDepth == 0 && e == 0 && mateExt <= 1 &&
@@ -201,8 +204,10 @@ struct Node {
   void store(int32_t score, Move move2 = NoMove) {
     if (Control.StopRequested) return;
     TableBound bound = score >= b ? BoundLower : score <= a0 ? BoundUpper : BoundExact;
-    if (entryCurrent && entry.score() == score &&
-        ((entry.upper() && score <= a0) || (entry.lower() && score >= b)))
+    // A result that meets the stored bound from the other side pins the score: the entry said
+    // "at most s" and this search proved "at least s" (or the reverse).
+    if (entryBinding && entry.score() == score &&
+        ((entry.upper() && bound == BoundLower) || (entry.lower() && bound == BoundUpper)))
       bound = BoundExact;
     StoreRequest req{bound, score, depth, node.bestMove, move2, (node.flags & SingularFlag) != 0,
                      (node.flags & MateThreatFlag) != 0};
@@ -297,7 +302,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
       result = 0;
       return Outcome::Return;
     }
-    if (entryCurrent && entry.lower()) score = std::max(score, entry.score());
+    if (entryBinding && entry.lower()) score = std::max(score, entry.score());
     best = score;
     node.bestMove = m;
     if (score > a) {
@@ -516,6 +521,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
           if (s != 0 && quiet_piece_move(node.hashMove) && move_repeats(pos, node, node.hashMove))
             allowed = (entry.lower() && s <= 0) || (entry.upper() && s >= 0);
           if (allowed) {
+            n.entryBinding = true;
             if (entry.lower()) {
               n.a = std::max(n.a, s);
               if (s >= n.b) {

@@ -649,14 +649,14 @@ Move ThinkDriver(Position& pos) {
   load_search_settings(root);
   Search.tbMaxMen = 0;
   Search.tbDepthMargin = Options.TablebaseDepthBias;
-  const bool clearPawnHash = !Options.KeepHashMain || RootEval.PhaseFlags != RootSearch.lastPhaseFlags;
+  const bool clearPawnHash = !Options.KeepHashMain || RootEval.pawnTermsFingerprint != RootSearch.lastPawnTerms;
   if (clearPawnHash) clear_pawn_hash(pos);
   if (!Options.KeepHashMain) clear_bishop_mobility_cache(pos);
   clear_material_table(pos);
 #if TARROW_MP
   prepare_workers(clearPawnHash);
 #endif
-  RootSearch.lastPhaseFlags = RootEval.PhaseFlags;
+  RootSearch.lastPawnTerms = RootEval.pawnTermsFingerprint;
   if (Level.clockMode) AllotTime();
   Learning = LearningState{false, false, true, true};
   if (Options.PositionLearning) {

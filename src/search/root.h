@@ -23,7 +23,7 @@ struct RootSearchState {
   bool firstMoveSearching;  // the first root move of the current iteration is being searched
   int iterationDepth;
   int32_t depthScore[100];  // score of every completed iteration
-  uint32_t lastPhaseFlags;  // of the previous search, to know when the pawn tables go stale
+  uint32_t lastPawnTerms;  // pawn-term fingerprint of the previous search: kept pawn entries go stale when it changes
 };
 
 extern RootSearchState RootSearch;

@@ -205,6 +205,30 @@ TEST_F(RootPreparation, PieceValueWeightsShiftWholeTablesOnly) {
   EXPECT_EQ(RootEval.passedEnd[7], 93);
 }
 
+// The pawn hash is kept between searches, so its entries may only be reused while the root
+// values they are built from stay the same: the fingerprint must follow every one of them.
+TEST_F(RootPreparation, PawnTermsFingerprintFollowsWhatPawnEntriesDependOn) {
+  EvalPosition p;
+  const char* white = "4k3/pp4pp/8/3P4/8/8/PP4PP/4K3 w - - 0 1";
+  const char* black = "4k3/pp4pp/8/3P4/8/8/PP4PP/4K3 b - - 0 1";
+  prepare_fen(p, white);
+  const uint32_t base = RootEval.pawnTermsFingerprint;
+  prepare_fen(p, white);
+  EXPECT_EQ(RootEval.pawnTermsFingerprint, base) << "same root, same settings";
+  prepare_fen(p, black);
+  EXPECT_NE(RootEval.pawnTermsFingerprint, base) << "engine colour";
+  Options.EvalWeights[WeightPassedPawns] = 400;
+  prepare_fen(p, white);
+  EXPECT_NE(RootEval.pawnTermsFingerprint, base) << "Passed Pawns weight";
+  reset_options();
+  Options.PreferOpen = true;
+  prepare_fen(p, white);
+  EXPECT_NE(RootEval.pawnTermsFingerprint, base) << "Prefer Open Positions";
+  reset_options();
+  prepare_fen(p, "r3k2r/pppq1ppp/2n5/3P4/8/2N5/PPPQ1PPP/R3K2R w KQkq - 0 1");
+  EXPECT_NE(RootEval.pawnTermsFingerprint, base) << "another phase";
+}
+
 TEST_F(RootPreparation, EndgameMajoritiesShiftThePawnEntries) {
   EvalPosition p;
   // A three-to-two majority on files a-c and two-to-two on g-h; kings far away.

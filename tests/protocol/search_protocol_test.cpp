@@ -277,3 +277,38 @@ TEST(Bench, NodeCountIsTheSameFromRunToRun) {
 }
 
 }  // namespace
+
+namespace {
+// The score of the last "info depth N ... score cp S" line at depth N in `lines`, or 99999.
+int score_at_depth(const std::vector<std::string>& lines, int depth) {
+  const std::regex re("^info depth (\\d+) .*score cp (-?\\d+) nodes .* pv .*$");
+  int score = 99999;
+  for (const std::string& l : lines) {
+    std::smatch m;
+    if (std::regex_match(l, m, re) && std::stoi(m[1]) == depth) score = std::stoi(m[2]);
+  }
+  return score;
+}
+}  // namespace
+
+// What a search leaves in the kept table must not mislead the next one. After 4. cxd5 in the
+// Queen's Gambit, 4...Bb4? 5. Qa4+ wins the bishop: searching the position before 4...Bb4 first
+// once left shallow bounds in the table that the second search took for scores, and it saw
+// the lost piece as an equal game.
+TEST_F(SearchProtocol, KeptTableDoesNotHideALostPiece) {
+  const std::string line = "position startpos moves d2d4 d7d5 c2c4 e7e6 b1c3 g8f6 c4d5";
+  engine_->send(line);
+  engine_->send("go depth 10");
+  until_bestmove(60000);
+  engine_->send(line + " f8b4 d1a4");
+  engine_->send("go depth 6");
+  const Lines kept = until_bestmove(60000);
+  engine_->send("ucinewgame");
+  engine_->send("setoption name Clear Hash");
+  engine_->send(line + " f8b4 d1a4");
+  engine_->send("go depth 6");
+  const Lines fresh = until_bestmove(60000);
+  const int keptScore = score_at_depth(kept, 6), freshScore = score_at_depth(fresh, 6);
+  EXPECT_LT(freshScore, -200);
+  EXPECT_LT(keptScore, -200) << "fresh search: " << freshScore;
+}
