@@ -3,6 +3,8 @@
 //   perft DEPTH [FEN]   counts the legal move tree (move generator test and benchmark)
 //   bench [DEPTH]       searches a fixed set of positions; prints "nodes N nps M" last
 //   random COUNT        prints the first COUNT numbers of the random generator, one a line
+#include "search/ablation.h"
+#include <cstdio>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +27,11 @@ int random_command(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const char* badRule = nullptr;
+  if (!read_ablation_switches(badRule)) {
+    std::fprintf(stderr, "TARROW_ABLATE: unknown rule %s\n", badRule);
+    return 2;
+  }
   if (argc > 1 && std::strcmp(argv[1], "perft") == 0) return perft_command(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "bench") == 0) return bench_command(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "random") == 0) return random_command(argc - 1, argv + 1);

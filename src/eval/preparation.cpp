@@ -796,6 +796,12 @@ void prepare_root_evaluation(Position& pos, PlyState& root) {
   mix.second(engine == White ? Options.DrawScore : -Options.DrawScore);
   r.evalStamp = uint16_t(r.secondFingerprint ^ (r.secondFingerprint >> 16));
   r.pawnTermsFingerprint = pawn_terms_fingerprint(r);
+  ByteHash tables;
+  tables.add(PieceSquareTable);
+  tables.add(PieceSquareOffset);
+  tables.add(r.passedMid, offsetof(RootEvaluation, evalSerial) - offsetof(RootEvaluation, passedMid));
+  tables.add(r.pawnTermsFingerprint);
+  r.rootTablesFingerprint = tables.h;
 }
 
 int32_t root_score(Position& pos, PlyState& root) {

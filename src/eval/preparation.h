@@ -58,6 +58,9 @@ struct RootEvaluation {
   // (phase, engine colour, "Prefer Open Positions", the passed-pawn and late pawn-square
   // tables): when it changes between searches the kept pawn entries are stale.
   uint32_t pawnTermsFingerprint;
+  // Fingerprint of the root's own tables (piece-square values and their offset, the tables
+  // above): equal only when two roots evaluate every position alike.
+  uint32_t rootTablesFingerprint;
 };
 extern RootEvaluation RootEval;
 

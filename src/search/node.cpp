@@ -6,6 +6,7 @@
 #include "board/tables.h"
 #include "eval/evaluate.h"
 #include "eval/pawns.h"
+#include "search/ablation.h"
 #include "search/control.h"
 #include "search/params.h"
 #include "search/picker.h"
@@ -161,7 +162,7 @@ struct Node {
   bool entryBinding = false;
 
   void mate_threat_extension() {
-    if (q >= a - 75 && pos.nullDepth == 0 && pos.refutationDepth == 0 && e == 0 && mateExt <= 1 &&
+    if (rule_on(SearchRule::MateThreat) && q >= a - 75 && pos.nullDepth == 0 && pos.refutationDepth == 0 && e == 0 && mateExt <= 1 &&
         ply < Search.iterationDepth) {
       depth += 1;
       mateExt += 1;
@@ -170,7 +171,7 @@ struct Node {
 
   // Futility: a move that cannot lift the optimistic score to alpha is not searched.
   bool futile_move(Move m) const {
-    return futile &&
+    return futile && rule_on(SearchRule::Futility) &&
            a >= ExchangeValue[move_captured(m)] + ExchangeValue[move_promotion(m)] + h &&
            !gives_direct_check(pos, m);
   }
@@ -312,7 +313,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
 
     // An expected cut node whose first move did not cut: deepen step by step for a refutation
     // and start again with it.
-    if (depth >= 4 && (node.flags & LowerBoundFlag) && !deepened) {
+    if (depth >= 4 && (node.flags & LowerBoundFlag) && !deepened && rule_on(SearchRule::CutNodeDeepening)) {
       deepened = true;
       reset_picker(node);
       for (int32_t i = depth % 2 == 0 ? 1 : 2; i <= depth - 3; i += 2) {
@@ -330,7 +331,8 @@ Node::Outcome Node::search_moves(int32_t& result) {
   }
 
   // The other moves: zero window first, re-searched when they beat alpha.
-  const bool reductions = Search.lateMoveReductions && depth - shrink >= 3 && !inCheck;
+  const bool reductions = Search.lateMoveReductions && rule_on(SearchRule::LateMoveReduction) &&
+                          depth - shrink >= 3 && !inCheck;
   const int32_t d = depth - shrink - 1;
 #if TARROW_MP
   held = NoMove;
@@ -366,7 +368,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     if (m == NoMove) break;
 #endif
     const bool checks = (futile || reductions) && gives_direct_check(pos, m);
-    if (futile && !checks &&
+    if (futile && !checks && rule_on(SearchRule::Futility) &&
         a >= ExchangeValue[move_captured(m)] + ExchangeValue[move_promotion(m)] + h) {
       done_with(m);
       continue;
@@ -465,16 +467,17 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
   node.hanging = last_mover_hangs(pos, node);
 
   // Extensions, and the cuts of quiet nodes that stand far below alpha.
-  n.e = ExtensionFor(pos, node, n.depth, n.a, n.q);
+  n.e = rule_on(SearchRule::Extensions) ? ExtensionFor(pos, node, n.depth, n.a, n.q) : 0;
   n.depth += n.e;
   if (!inCheck && n.e == 0) {
-    if (node.hanging && ply > Search.hangingPlyLimit) n.depth -= 1;
+    if (node.hanging && ply > Search.hangingPlyLimit && rule_on(SearchRule::HangingCut)) n.depth -= 1;
     if (Search.futilityOn) {
       n.h = n.q + EvalState.positionalMax[n.side];
       if (n.h < n.a) {
         const int32_t t = threat_value(pos, node);
         if (n.h + t < n.a &&
-            (t >= QueenValue || no_passer_support(pos, node) || n.h + QueenValue < n.a))
+            (t >= QueenValue || no_passer_support(pos, node) || n.h + QueenValue < n.a) &&
+            rule_on(SearchRule::DepthCut))
           n.depth -= 2;
       }
       n.h += KnightValue;
@@ -510,7 +513,8 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
         if (entry.singular()) {
           node.flags |= SingularFlag;
           n.singularAllowed = false;
-          if (Search.singularOn && ply < Search.singularPlyLimit && pos.refutationDepth == 0 &&
+          if (Search.singularOn && rule_on(SearchRule::Singular) && ply < Search.singularPlyLimit &&
+              pos.refutationDepth == 0 &&
               pos.nullDepth == 0 && n.e == 0) {
             n.depth += 1;
             n.shrink = 1;
@@ -542,7 +546,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
   }
 
   // Null move: if passing still fails high, the position is good enough.
-  if (nullPossible && n.depth > 1 && !(node.flags & (InCheckFlag | MateThreatFlag | UpperBoundFlag)) &&
+  if (nullPossible && rule_on(SearchRule::NullMove) && n.depth > 1 && !(node.flags & (InCheckFlag | MateThreatFlag | UpperBoundFlag)) &&
       n.a < n.q + EvalState.positionalMax[n.side] &&
       (ply >= Search.nullPlyLimit || node.phase[n.side] > 0) && null_move_safe(pos, node)) {
     node.move = NullMoveFlag;
@@ -577,7 +581,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
   // Multi-cut: at an expected cut node, several moves failing high at reduced depth are
   // taken as proof enough.
   bool sweepBlocked = false;
-  if (Search.multiCutOn && n.depth > 2 && (node.flags & LowerBoundFlag) &&
+  if (Search.multiCutOn && rule_on(SearchRule::MultiCut) && n.depth > 2 && (node.flags & LowerBoundFlag) &&
       !(node.flags & (InCheckFlag | MateThreatFlag | SingularFlag)) &&
       (ply < 2 || !(in_check(pos.plies[ply - 1]) || in_check(pos.plies[ply - 2]))) &&
       n.a + 1 == n.b && n.e == 0) {
@@ -617,7 +621,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
   }
 
   // Without a table move, a cheap search finds a refutation to try first.
-  if (!sweepBlocked && n.depth > 3 && node.hashMove == NoMove) {
+  if (!sweepBlocked && rule_on(SearchRule::RefutationSweep) && n.depth > 3 && node.hashMove == NoMove) {
     const Move r = n.find_refutation(std::min(n.depth - 3, n.depth / 2));
     if (Control.StopRequested) return 0;
     if (r != NoMove) node.hashMove = r;
@@ -642,7 +646,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
 
     // Singular test: is every other move clearly worse than the best one?
     const int32_t plyLimit = quiet ? Search.singularPlyLimit : Search.singularPlyLimit / 2;
-    if (!(n.singularAllowed && n.depth > 3 && pos.refutationDepth == 0 && pos.singularDepth == 0 &&
+    if (!(n.singularAllowed && rule_on(SearchRule::Singular) && n.depth > 3 && pos.refutationDepth == 0 && pos.singularDepth == 0 &&
           !node.hanging && std::abs(best) < MateBound && pos.nullDepth == 0 && n.e == 0 &&
           ply < plyLimit))
       return best;

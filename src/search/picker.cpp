@@ -1,3 +1,4 @@
+#include "search/ablation.h"
 #include "search/picker.h"
 
 #include "board/movegen.h"
@@ -94,7 +95,7 @@ Move QuiescencePick(Position& pos, PlyState& node, int32_t depth) {
                                     node.captureBegin);
       if (m != NoMove) return m;
       if (!check) {
-        if (!Search.quietChecks || depth < -5) {
+        if (!Search.quietChecks || depth < -5 || !rule_on(SearchRule::QuiescenceChecks)) {
           node.pickStage = 3;
           return NoMove;
         }

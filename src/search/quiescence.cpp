@@ -4,6 +4,7 @@
 #include "board/makemove.h"
 #include "board/tables.h"
 #include "eval/evaluate.h"
+#include "search/ablation.h"
 #include "search/picker.h"
 #include "search/repetition.h"
 #include "search/search.h"
@@ -95,7 +96,7 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
       if (is_capture_or_promotion(m)) {
         const int32_t gain = ExchangeValue[move_captured(m)] + standPat +
                              (move_promotion(m) ? ExchangeValue[move_promotion(m)] : 100);
-        if (gain < a && !gives_direct_check(pos, m)) {
+        if (gain < a && rule_on(SearchRule::DeltaPruning) && !gives_direct_check(pos, m)) {
           if (gain > best) {
             best = gain;
             node.bestMove = m;

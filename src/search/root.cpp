@@ -16,6 +16,7 @@
 #include "learn/learning.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "search/ablation.h"
 #include "search/control.h"
 #include "search/level.h"
 #include "search/params.h"
@@ -645,6 +646,10 @@ Move ThinkDriver(Position& pos) {
   prepare_root_evaluation(pos, root);
   root_score(pos, root);
   set_contempt(root.side);
+  if (!rule_on(SearchRule::KeptScores)) {
+    RootEval.evalSerial ^= RootEval.rootTablesFingerprint;
+    RootEval.evalStamp ^= uint16_t(RootEval.rootTablesFingerprint);
+  }
   set_table_signature(RootEval.evalSerial);
   load_search_settings(root);
   Search.tbMaxMen = 0;
