@@ -796,12 +796,16 @@ void prepare_root_evaluation(Position& pos, PlyState& root) {
   mix.second(engine == White ? Options.DrawScore : -Options.DrawScore);
   r.evalStamp = uint16_t(r.secondFingerprint ^ (r.secondFingerprint >> 16));
   r.pawnTermsFingerprint = pawn_terms_fingerprint(r);
+}
+
+uint32_t root_tables_fingerprint() {
+  const RootEvaluation& r = RootEval;
   ByteHash tables;
   tables.add(PieceSquareTable);
   tables.add(PieceSquareOffset);
   tables.add(r.passedMid, offsetof(RootEvaluation, evalSerial) - offsetof(RootEvaluation, passedMid));
   tables.add(r.pawnTermsFingerprint);
-  r.rootTablesFingerprint = tables.h;
+  return tables.h;
 }
 
 int32_t root_score(Position& pos, PlyState& root) {

@@ -58,9 +58,6 @@ struct RootEvaluation {
   // (phase, engine colour, "Prefer Open Positions", the passed-pawn and late pawn-square
   // tables): when it changes between searches the kept pawn entries are stale.
   uint32_t pawnTermsFingerprint;
-  // Fingerprint of the root's own tables (piece-square values and their offset, the tables
-  // above): equal only when two roots evaluate every position alike.
-  uint32_t rootTablesFingerprint;
 };
 extern RootEvaluation RootEval;
 
@@ -85,6 +82,10 @@ bool is_endgame(int queens, int majors, int minors, int pawns, int32_t whitePiec
 // Runs on the main thread's Position with ply 0 set up (material, phase, signature sums).
 // Fills PieceSquareTable, PieceSquareOffset, RootEval and SearchSwitches.
 void prepare_root_evaluation(Position& pos, PlyState& root);
+
+// Fingerprint of the prepared root's own tables (piece-square values and their offset, the
+// RootEval tables): equal only when two roots evaluate every position alike.
+uint32_t root_tables_fingerprint();
 
 // The piece-square score of ply 0 from the side to move's view; every search thread runs it
 // for its own Position after the preparation. Writes root.score and returns it.

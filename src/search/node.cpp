@@ -162,8 +162,8 @@ struct Node {
   bool entryBinding = false;
 
   void mate_threat_extension() {
-    if (rule_on(SearchRule::MateThreat) && q >= a - 75 && pos.nullDepth == 0 && pos.refutationDepth == 0 && e == 0 && mateExt <= 1 &&
-        ply < Search.iterationDepth) {
+    if (rule_on(SearchRule::MateThreat) && q >= a - 75 && pos.nullDepth == 0 &&
+        pos.refutationDepth == 0 && e == 0 && mateExt <= 1 && ply < Search.iterationDepth) {
       depth += 1;
       mateExt += 1;
     }

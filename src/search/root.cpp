@@ -647,8 +647,9 @@ Move ThinkDriver(Position& pos) {
   root_score(pos, root);
   set_contempt(root.side);
   if (!rule_on(SearchRule::KeptScores)) {
-    RootEval.evalSerial ^= RootEval.rootTablesFingerprint;
-    RootEval.evalStamp ^= uint16_t(RootEval.rootTablesFingerprint);
+    const uint32_t tables = root_tables_fingerprint();
+    RootEval.evalSerial ^= tables;
+    RootEval.evalStamp ^= uint16_t(tables);
   }
   set_table_signature(RootEval.evalSerial);
   load_search_settings(root);

@@ -152,21 +152,21 @@ function playCoordinateMove(board, text) {
 let processesStarted = 0;
 
 class Engine extends UciProcess {
-  // spec: { command, label, options, ponder, verbose, stats, log, cwd }. All processes of one
+  // config: { command, label, options, ponder, verbose, stats, log, cwd }. All processes of one
   // command-line slot (one per concurrent game, and restarts) share the slot's `stats`.
-  constructor(spec) {
-    super(spec.command, {
-      cwd: spec.cwd,
+  constructor(config) {
+    super(config.command, {
+      cwd: config.cwd,
       onLine: (line, time) => this.record('recv', line, time),
       onSend: (line) => this.record('send', line),
     });
-    this.label = spec.label;
-    this.options = spec.options;
-    this.ponder = spec.ponder;
-    this.verbose = spec.verbose;
-    this.stats = spec.stats;
-    this.log = spec.log;
-    this.name = path.basename(spec.command);
+    this.label = config.label;
+    this.options = config.options;
+    this.ponder = config.ponder;
+    this.verbose = config.verbose;
+    this.stats = config.stats;
+    this.log = config.log;
+    this.name = path.basename(config.command);
     this.processId = null;
     this.game = null;  // the game being played and this engine's side in it, for the log
     this.side = null;
