@@ -32,7 +32,8 @@ function usage(message) {
       '                  [--openings FILE|none] [--pgn FILE] [--overhead MS]\n' +
       '                  [--option1 NAME=VALUE]... [--option2 NAME=VALUE]...\n' +
       '                  [--ponder] [--max-plies N] [--verbose] [--concurrency N]\n' +
-      '                  [--sprt ELO0,ELO1,ALPHA,BETA] [--log FILE|none] [--run-in-cwd]');
+      '                  [--sprt ELO0,ELO1,ALPHA,BETA] [--log FILE|none] [--run-in-cwd]\n' +
+      '                  [--nodes N]');
   process.exit(2);
 }
 
@@ -54,6 +55,7 @@ function parseArgs(argv) {
     sprt: null,
     log: null,
     runInCwd: false,
+    nodes: 0,
   };
   for (let i = 2; i < argv.length; i++) {
     const a = argv[i];
@@ -83,6 +85,7 @@ function parseArgs(argv) {
       }
       case '--log': args.log = value(); break;
       case '--run-in-cwd': args.runInCwd = true; break;
+      case '--nodes': args.nodes = parseInt(value(), 10); break;
       case '--help': case '-h': usage();
       default: usage(`unknown argument ${a}`);
     }
@@ -92,6 +95,8 @@ function parseArgs(argv) {
   if (!(args.overhead >= 0)) usage('--overhead must be 0 or more');
   if (!(args.maxPlies > 0)) usage('--max-plies must be a positive number');
   if (!(args.concurrency > 0)) usage('--concurrency must be a positive number');
+  if (!(args.nodes >= 0)) usage('--nodes must be 0 or more');
+  if (args.nodes > 0 && args.ponder) usage('--nodes and --ponder do not go together');
   if (args.log === null) args.log = /\.pgn$/i.test(args.pgn) ? args.pgn.replace(/\.pgn$/i, '.log') : `${args.pgn}.log`;
   if (args.log === 'none') args.log = null;
   const m = /^(\d+(?:\.\d+)?)(?:\+(\d+(?:\.\d+)?))?$/.exec(args.tc);
@@ -305,7 +310,9 @@ async function playGame(args, white, black, opening, round) {
   const positionAfter = (moves) =>
     (opening.fen === START_FEN ? 'position startpos' : `position fen ${opening.fen}`) +
     (moves.length ? ` moves ${moves.join(' ')}` : '');
-  const goCommand = (ponder) =>
+  // A node budget makes a game independent of the machine's load: the same commands give the
+  // same game, so experiments can share the processor with other work.
+  const goCommand = (ponder) => args.nodes > 0 && !ponder ? `go nodes ${args.nodes}` :
     `go ${ponder ? 'ponder ' : ''}wtime ${clock.w} btime ${clock.b} winc ${args.incMs} binc ${args.incMs}`;
 
   // Ends a ponder search that missed the move played or outlived its game: "stop", then its
@@ -383,7 +390,7 @@ async function playGame(args, white, black, opening, round) {
     stats.thinkMs += usedMs;
     stats.longestMs = Math.max(stats.longestMs, usedMs);
     const moveText = r.line.split(/\s+/)[1] || '';
-    if (usedMs > clock[side] + args.overhead) {
+    if (args.nodes === 0 && usedMs > clock[side] + args.overhead) {
       stats.timeLosses++;
       result = {
         loser: side, kind: 'time',
@@ -402,7 +409,7 @@ async function playGame(args, white, black, opening, round) {
     }
     played.push(moveText);
     engine.record('note', `move ${played.length} ${moveText} ${usedMs.toFixed(1)}ms`);
-    clock[side] = Math.max(0, Math.round(clock[side] - usedMs)) + args.incMs;
+    if (args.nodes === 0) clock[side] = Math.max(0, Math.round(clock[side] - usedMs)) + args.incMs;
     stats.leastLeftMs = Math.min(stats.leastLeftMs, clock[side] - args.incMs);
     board.setComment(`${scoreComment(engine.lastInfo)}${(usedMs / 1000).toFixed(2)}s`);
     if (args.verbose)

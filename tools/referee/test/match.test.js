@@ -125,3 +125,12 @@ test('the log holds the start-up options and every line of each game', () => {
   assert.ok(r.log.every((e, i) => i === 0 || e.ms >= r.log[i - 1].ms), 'timestamps never go back');
   assert.ok(p1.some((e) => e.dir === 'send' && e.text === 'quit' && e.game === null), 'quit is logged');
 });
+
+test('a node budget replaces the clocks in every go and judges no time losses', () => {
+  const r = match(fake('fine'), fake('fine'), ['--games', '2', '--nodes', '1500']);
+  assert.strictEqual(r.status, 0, r.out);
+  const goes = r.log.filter((e) => e.dir === 'send' && e.text.startsWith('go'));
+  assert.ok(goes.length >= 12, `moves were asked for: ${goes.length}`);
+  for (const e of goes) assert.strictEqual(e.text, 'go nodes 1500');
+  assert.deepStrictEqual(wdl(r.out), [0, 2, 0, 2], r.out);
+});
