@@ -386,9 +386,12 @@ void search_other_moves(Position& pos, Iteration& it) {
       rs.bestMove = m;
       rs.bestScore = v;
       if (main) report_line(pos, m, d, v, ReportLower);
+      // Confirm the new best inside a narrow window above its zero-window score; a mated score
+      // gets the window up to the draw. Only a result at the window's top needs the full window.
       const int32_t zeroWindow = v;
-      int32_t w = search_root_move(pos, m, zeroWindow, zeroWindow < -29000 ? 0 : zeroWindow + 35, d - 1);
-      if (!stopped() && w >= zeroWindow + 35) {
+      const int32_t top = zeroWindow < -29000 ? 0 : zeroWindow + 35;
+      int32_t w = search_root_move(pos, m, zeroWindow, top, d - 1);
+      if (!stopped() && w >= top) {
         if (main) report_line(pos, m, d, w, ReportLower);
         const int32_t again = w;
         w = search_root_move(pos, m, again, FullWindow, d - 1);
