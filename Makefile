@@ -1,9 +1,11 @@
 # Thin wrapper around CMake.  `make run` builds a release and starts the engine;
 # `make test` builds everything and runs the test suites with CTest.
+# `make install` (PREFIX, DESTDIR), `make uninstall` and `make deb` package the programs.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
 
-.PHONY: all run test test-slow bench deps clean
+.PHONY: all run test test-slow bench deps clean install uninstall deb
 
 all: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
@@ -27,6 +29,16 @@ test-slow: all
 bench: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS) --target engine
 	./$(BUILD)/engine bench
+
+install: $(BUILD)/Makefile
+	cmake --build $(BUILD) -j $(JOBS) --target engine engine-mp
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake --build $(BUILD) --target uninstall
+
+deb:
+	./tools/build-deb.sh $(BUILD)/deb
 
 clean:
 	rm -rf $(BUILD)

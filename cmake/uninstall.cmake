@@ -1,0 +1,27 @@
+# Removes every file that the last `cmake --install` wrote (its manifest lists the paths under
+# the prefix; a staging root DESTDIR is taken from the environment, as at install time), then
+# the documentation folder when it is left empty.
+if(NOT EXISTS "${MANIFEST}")
+  message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} not found (run the install first)")
+endif()
+file(STRINGS "${MANIFEST}" installed)
+set(folders "")
+foreach(listed IN LISTS installed)
+  set(path "$ENV{DESTDIR}${listed}")
+  if(EXISTS "${path}" OR IS_SYMLINK "${path}")
+    message(STATUS "Removing ${path}")
+    file(REMOVE "${path}")
+  endif()
+  get_filename_component(folder "${path}" DIRECTORY)
+  list(APPEND folders "${folder}")
+endforeach()
+# Only the folder that belongs to this program alone; games/ and man6/ are shared.
+foreach(folder IN LISTS folders)
+  if(folder MATCHES "/doc/tarrow$" AND IS_DIRECTORY "${folder}")
+    file(GLOB left "${folder}/*")
+    if(NOT left)
+      file(REMOVE_RECURSE "${folder}")
+    endif()
+  endif()
+endforeach()
+file(REMOVE "${MANIFEST}")
