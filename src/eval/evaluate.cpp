@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "board/setup.h"
 #include "core/options.h"
 #include "eval/endgame.h"
 #include "eval/eval_cache.h"
@@ -280,9 +281,10 @@ int32_t Evaluate(Position& pos, PlyState& ply, int32_t alpha, int32_t beta, int3
 }
 
 const char* const EvalTermNames[TermCount] = {
-    "material",    "piece-square",  "contempt", "imbalance", "development",    "tempo",
-    "pawn structure", "king safety", "pieces",  "bishop colour", "centre control", "mobility",
-    "style",       "endgame",       "scaling",  "weights",   "draw"};
+    "material",       "piece-square", "square offset", "contempt",       "imbalance", "development",
+    "tempo",          "pawn structure", "king safety", "pieces",         "bishop colour",
+    "centre control", "mobility",     "style",         "endgame",        "scaling",   "weights",
+    "draw"};
 
 int32_t TraceEvaluation(Position& pos, PlyState& ply, EvalTrace& trace) {
   trace = EvalTrace{};
@@ -293,7 +295,10 @@ int32_t TraceEvaluation(Position& pos, PlyState& ply, EvalTrace& trace) {
   trace.side[TermMaterial][Black] = ply.material[Black];
   trace.total[TermMaterial] = ply.material[White] - ply.material[Black];
   trace.split[TermMaterial] = true;
-  trace.total[TermPieceSquare] = white_view(ply.score);
+  for (int c = White; c <= Black; ++c) trace.side[TermPieceSquare][c] = piece_square_sum(pos, c);
+  trace.total[TermPieceSquare] = trace.side[TermPieceSquare][White] - trace.side[TermPieceSquare][Black];
+  trace.split[TermPieceSquare] = true;
+  trace.total[TermSquareOffset] = white_view(ply.score) - trace.total[TermPieceSquare];
   trace.total[TermContempt] = white_view(-EvalState.contempt[side]);
   bool isDraw;
   // Depth -1: the evaluation learns no spread from this call.

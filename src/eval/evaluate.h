@@ -32,7 +32,8 @@ int32_t FastScore(const PlyState& ply);
 // code computes for each side apart also has each side's part from that side's own view.
 enum EvalTerm : int {
   TermMaterial,     // the men's exchange values
-  TermPieceSquare,  // the incremental piece-square score
+  TermPieceSquare,  // the men's piece-square values
+  TermSquareOffset, // the pawn values the root keeps from before its preparation adjusted them
   TermContempt,     // "Draw Score" charged to the engine's side
   TermImbalance,    // material table, exchange and minor-piece adjustments
   TermDevelopment,  // centre pawns at home blocked by a piece

@@ -37,7 +37,7 @@ TEST(EvalCommand, PrintsTermsAndMirrorsTotals) {
       engine, "position fen r2qkb1r/pp3ppp/2n1pn2/2pp1b2/3P4/2P1PN2/PP1NBPPP/R2Q1RK1 b kq - 0 9");
   int termLines = 0;
   for (const std::string& line : a) termLines += line.find(" | ") != std::string::npos;
-  EXPECT_EQ(termLines, 18);  // the header and 17 terms
+  EXPECT_EQ(termLines, 19);  // the header and 18 terms
   double whiteA = 0, moverA = 0, whiteB = 0, moverB = 0;
   ASSERT_TRUE(totals(a, whiteA, moverA));
   ASSERT_TRUE(totals(b, whiteB, moverB));
