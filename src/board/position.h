@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "board/types.h"
+#include "search/stats.h"
 
 // ---- Capacities -----------------------------------------------------------------------------
 // Chosen so that no legal chess position (and no position the FEN parser accepts: at most 16
@@ -102,6 +103,7 @@ struct Position {
   uint64_t nodes;
   int32_t nullDepth, refutationDepth, singularDepth, multiCutDepth;
   uint32_t threadBit, threadMask;
+  SearchStats stats;
   Killers killers[MaxPly + 1];
   int32_t history[2][HistorySize];
 

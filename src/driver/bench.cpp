@@ -1,7 +1,9 @@
 #include "driver/bench.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "board/game.h"
 #include "board/notation.h"
@@ -12,6 +14,7 @@
 #include "platform/clock.h"
 #include "search/control.h"
 #include "search/level.h"
+#include "search/stats.h"
 #include "search/root.h"
 #include "search/threads.h"
 
@@ -41,10 +44,72 @@ const char* const BenchPositions[] = {
 
 void discard_output(const char*, size_t) {}
 
+// Iterations summed over the positions, by depth - 1.
+struct DepthTotals {
+  int positions[IterationLogSize];
+  int64_t micros[IterationLogSize];
+  uint64_t nodes[IterationLogSize];  // nodes of the iteration itself
+};
+
+void add_iterations(DepthTotals& totals) {
+  uint64_t before = 0;
+  for (int i = 0; i < Iterations.count; ++i) {
+    totals.positions[i] += 1;
+    totals.micros[i] += Iterations.micros[i];
+    totals.nodes[i] += Iterations.nodes[i] - before;
+    before = Iterations.nodes[i];
+  }
+}
+
+double percent(uint64_t part, uint64_t whole) { return whole ? 100.0 * double(part) / double(whole) : 0.0; }
+
+void print_stats(const SearchStats& s, const DepthTotals& totals, uint64_t totalNodes) {
+  const uint64_t fullWidth = totalNodes - s.quiescenceNodes;
+  const uint64_t cuts = s.firstMoveCuts + s.laterMoveCuts;
+  std::printf("search statistics\n");
+  std::printf("  first-move cutoffs   %5.1f%% of %llu move cutoffs\n", percent(s.firstMoveCuts, cuts),
+              static_cast<unsigned long long>(cuts));
+  std::printf("  table hits           %5.1f%% of full-width nodes, %.1f%% of quiescence nodes\n",
+              percent(s.tableHits, fullWidth), percent(s.quiescenceTableHits, s.quiescenceNodes));
+  std::printf("  null move            %5.1f%% of %llu tries cut off\n", percent(s.nullCuts, s.nullTries),
+              static_cast<unsigned long long>(s.nullTries));
+  std::printf("  futility             %5.1f%% of %llu frontier nodes failed low; %llu moves pruned\n",
+              percent(s.futileFailLows, s.futileNodes), static_cast<unsigned long long>(s.futileNodes),
+              static_cast<unsigned long long>(s.futilePrunedMoves));
+  std::printf("  multi-cut            %5.1f%% of %llu tries cut off\n", percent(s.multiCutCuts, s.multiCutTries),
+              static_cast<unsigned long long>(s.multiCutTries));
+  std::printf("  singular             %5.1f%% of %llu tests found the best move singular\n",
+              percent(s.singularFound, s.singularTests), static_cast<unsigned long long>(s.singularTests));
+  std::printf("  quiescence share     %5.1f%% of %llu nodes\n", percent(s.quiescenceNodes, totalNodes),
+              static_cast<unsigned long long>(totalNodes));
+  // Each iteration's nodes over the previous one's, summed over the positions that completed
+  // both; the summary is the geometric mean over the last four iterations.
+  int deepest = 0;
+  while (deepest < IterationLogSize && totals.positions[deepest] > 0) ++deepest;
+  if (deepest >= 5 && totals.nodes[deepest - 5] > 0) {
+    const double ratio = double(totals.nodes[deepest - 1]) / double(totals.nodes[deepest - 5]);
+    std::printf("  branching factor     %5.2f (depths %d to %d)\n", std::pow(ratio, 0.25), deepest - 4,
+                deepest);
+  }
+  std::printf("  depth positions  time ms    nodes      ebf\n");
+  for (int i = 0; i < deepest; ++i) {
+    std::printf("  %5d %9d %8.1f %10llu", i + 1, totals.positions[i], double(totals.micros[i]) / 1000.0,
+                static_cast<unsigned long long>(totals.nodes[i]));
+    if (i > 0 && totals.nodes[i - 1] > 0)
+      std::printf(" %8.2f", double(totals.nodes[i]) / double(totals.nodes[i - 1]));
+    std::printf("\n");
+  }
+}
+
 }  // namespace
 
 int bench_command(int argc, char** argv) {
-  int depth = argc > 1 ? std::atoi(argv[1]) : DefaultBenchDepth;
+  int depth = DefaultBenchDepth;
+  bool stats = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "stats") == 0) stats = true;
+    else depth = std::atoi(argv[i]);
+  }
   if (depth < 1 || depth > LevelMaxDepth) depth = DefaultBenchDepth;
   if (!startup(false)) return 1;
   Control.InputPolling = false;  // a tool run reads no commands
@@ -55,6 +120,8 @@ int bench_command(int argc, char** argv) {
   uint64_t totalNodes = 0;
   int64_t totalMs = 0;
   int index = 0;
+  main_position().stats = SearchStats{};
+  DepthTotals depthTotals{};
   for (const char* fen : BenchPositions) {
     ++index;
     if (!parse_fen(fen, GameBoard.board, GameBoard.start)) continue;
@@ -64,6 +131,7 @@ int bench_command(int argc, char** argv) {
     set_level(LevelDepth, depth);
     set_output_sink(discard_output);
     Control.SearchState = Thinking;
+    start_iteration_log();
     const int64_t start = tick_count();
     const Move best = ThinkDriver(main_position());
     totalMs += tick_count() - start;
@@ -73,9 +141,11 @@ int bench_command(int argc, char** argv) {
     move_text(best, text);
     const uint64_t nodes = main_position().nodes;
     totalNodes += nodes;
+    add_iterations(depthTotals);
     std::printf("position %2d: bestmove %s nodes %llu\n", index, text,
                 static_cast<unsigned long long>(nodes));
   }
+  if (stats) print_stats(main_position().stats, depthTotals, totalNodes);
   const uint64_t nps = totalMs > 0 ? totalNodes * 1000 / uint64_t(totalMs) : totalNodes * 1000;
   std::printf("time %lld ms\n", static_cast<long long>(totalMs));
   std::printf("nodes %llu nps %llu\n", static_cast<unsigned long long>(totalNodes),

@@ -6,6 +6,7 @@
 
 #include "core/options.h"
 #include "core/output.h"
+#include "driver/eval_command.h"
 #include "driver/game_setup.h"
 #include "driver/go.h"
 #include "driver/option_table.h"
@@ -98,6 +99,7 @@ int execute_command(char* line) {
     if (Control.SearchState == Idle) clear_analysis_memory();
   } else if (std::strcmp(command, "debug") == 0) debug_command(tokens);
   else if (std::strcmp(command, "position") == 0) position_command(tokens);
+  else if (std::strcmp(command, "eval") == 0) eval_command();
   else return 0;
   return 1;
 }

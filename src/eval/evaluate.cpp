@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "board/setup.h"
 #include "core/options.h"
 #include "eval/endgame.h"
 #include "eval/eval_cache.h"
@@ -73,15 +74,35 @@ int32_t FastScore(const PlyState& ply) {
   return ply.material[side] - ply.material[side ^ 1] + ply.score - EvalState.contempt[side];
 }
 
-int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha, int32_t beta,
-                       bool& isDraw, bool noProbe, int32_t depth) {
+namespace {
+
+// Each side's knights, bishops, rooks and queens valued one by one by the per-piece terms.
+void trace_piece_sides(const Position& pos, const PlyState& ply, const PawnEntry& pawns, bool endgameForm,
+                       EvalTrace& trace) {
+  for (int c = White; c <= Black; ++c) {
+    const uint8_t* list = colour_list(pos, c);
+    int32_t sum = 0;
+    for (int i = 1; list[i] != 0; ++i)
+      if (list[i] != CapturedMark && !is_pawn(pos.board[list[i]]))
+        sum += PieceValue(pos, ply, pawns, endgameForm, list[i]);
+    trace.side[TermPieces][c] = sum;
+  }
+  trace.split[TermPieces] = true;
+}
+
+// The evaluation proper. The traced form (for the "eval" command) also writes every term into
+// `trace` and neither reads nor writes the evaluation cache; the search's form compiles without
+// any of it.
+template <bool Traced>
+int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha, int32_t beta,
+                        bool& isDraw, bool noProbe, int32_t depth, EvalTrace* trace) {
   const RootEvaluation& root = RootEval;
   const int side = ply.side;
   isDraw = false;
 
   // The root's first evaluation (full window) always computes.
   const bool probe = !noProbe && !(alpha == -FullWindow && beta == FullWindow);
-  EvalCacheEntry* slot = eval_cache_slot(side, ply.indexKey);
+  EvalCacheEntry* slot = Traced ? nullptr : eval_cache_slot(side, ply.indexKey);
   const uint32_t lockBase = ply.lockKey & ~3u;
   bool partialHit = false;
   int32_t stored = 0;
@@ -124,9 +145,11 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
     cheap = side == White ? stored : -stored;
   } else if (ending == EndingExact) {
     cheap = endingValue;
+    if constexpr (Traced) trace->total[TermEndgame] += endingValue;
   } else {
     int32_t pawnSum = pawns.score + endingValue;
     int32_t materialSum = 0;
+    if constexpr (Traced) trace->total[TermPawns] += pawns.score, trace->total[TermEndgame] += endingValue;
 
     // Opening: a centre pawn still at home with a piece in front of it blocks the development.
     if (phase & PhaseOpening) {
@@ -135,16 +158,20 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
       if (pos.board[D7] == BlackPawn && pos.board[D6] != Empty) materialSum += 30;
       if (pos.board[E7] == BlackPawn && pos.board[E6] != Empty) materialSum += 30;
     }
+    if constexpr (Traced) trace->total[TermDevelopment] = materialSum;
 
     PieceTermSums pieces;
     PieceTerms(pos, ply, pawns, endgameForm, pieces);
     pawnSum += pieces.pawnSum;
+    if constexpr (Traced) trace->total[TermPawns] += pieces.pawnSum;
+    const int32_t pawnSumBeforeEnding = pawnSum;
     if (endgameForm)
       pawnSum += EndgameCorrections(pos, ply, pawns, pieces.unstoppable, phase & PhasePawnsOnly, scale);
 
     if (endingIndicator) pawnSum += pawns.lateScore;
+    if (phase & PhasePawnsOnly) pawnSum += pawns.endingScore;
+    if constexpr (Traced) trace->total[TermEndgame] += pawnSum - pawnSumBeforeEnding;
     if (phase & PhasePawnsOnly) {
-      pawnSum += pawns.endingScore;
       if (PawnEndingIsDraw(pos, pawns)) return dead_draw(side, fast, depth, isDraw);
     }
 
@@ -154,13 +181,18 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
     if (material.flags & MaterialMinorsEqual) materialSum += pawns.minorAdjust;
     else if (material.flags & MaterialWhiteUpExchange) materialSum -= exchangeBonus[capped(pawns.blackIsolated)];
     else if (material.flags & MaterialBlackUpExchange) materialSum += exchangeBonus[capped(pawns.whiteIsolated)];
+    if constexpr (Traced) trace->total[TermImbalance] = materialSum - trace->total[TermDevelopment];
 
     const BishopTermSums bishops = BishopTerms(pos, ply, pawns);
     pawnSum += bishops.pairSum;
+    const int32_t beforeStyle = pawnSum + materialSum;
     if (!endgameForm && root.StructureFlags)
       StyleTerms(pos, ply, pawns, root.StructureFlags, root.engineColour, pawnSum, materialSum);
-    const int32_t kingSum = apply_percent(KingSafetySum(pos, ply, pawns, phase, endingIndicator),
-                                          Options.EvalWeights[WeightKingSafety]);
+    if constexpr (Traced) trace->total[TermStyle] = pawnSum + materialSum - beforeStyle;
+    int32_t kingSides[2];
+    const int32_t kingRaw =
+        KingSafetySum(pos, ply, pawns, phase, endingIndicator, Traced ? kingSides : nullptr);
+    const int32_t kingSum = apply_percent(kingRaw, Options.EvalWeights[WeightKingSafety]);
     if (FortressHolds(pos, pawns, phase & PhasePawnsOnly, pieces.unstoppable))
       scale = CombinePercent(scale, FortressScale);
     materialSum += side == White ? 10 : -10;  // tempo
@@ -169,6 +201,20 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
         Options.EvalWeights[endgameForm ? WeightPawnStructureEnd : WeightPawnStructure];
     cheap = apply_percent(pawnSum, pawnWeight) + materialSum + pieces.pieceSum +
             bishops.colourSum + kingSum;
+    if constexpr (Traced) {
+      trace->total[TermPawns] += bishops.pairSum;
+      trace->total[TermKingSafety] = kingRaw;
+      trace->side[TermKingSafety][White] = kingSides[White];
+      trace->side[TermKingSafety][Black] = kingSides[Black];
+      trace->split[TermKingSafety] = true;
+      trace->total[TermTempo] = side == White ? 10 : -10;
+      trace->side[TermTempo][side] = 10;
+      trace->split[TermTempo] = true;
+      trace->total[TermWeights] += apply_percent(pawnSum, pawnWeight) - pawnSum + kingSum - kingRaw;
+      trace->total[TermPieces] = pieces.pieceSum;
+      trace->total[TermBishopColour] = bishops.colourSum;
+      trace_piece_sides(pos, ply, pawns, endgameForm, *trace);
+    }
   }
 
   // The expensive part is worth computing only when it could move the score across the window.
@@ -187,13 +233,22 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
     if (expensive > controlMax) shared_store(EvalState.squareControlMax, expensive);
     if (expensive < controlMin) shared_store(EvalState.squareControlMin, expensive);
     cheap += expensive;
+    if constexpr (Traced) {
+      for (int c = White; c <= Black; ++c)
+        trace->side[TermMobility][c] = KnightMobility(pos, pawns, c) + BishopMobility(pos, ply, pawns, c);
+      trace->split[TermMobility] = true;
+      trace->total[TermMobility] = trace->side[TermMobility][White] - trace->side[TermMobility][Black];
+      trace->total[TermCentre] = expensive - trace->total[TermMobility];
+    }
   }
 
   int32_t result = side == White ? cheap : -cheap;
 
   if (fast + result < 0 && perpetual_check_likely(pos, ply)) scale = CombinePercent(scale, 80);
   // Scale the whole score, fast part included, by the percentage.
+  const int32_t unscaled = result;
   if (scale) result = (fast * (scale - 100) + result * scale) / 100;
+  if constexpr (Traced) trace->total[TermScaling] = side == White ? result - unscaled : unscaled - result;
 
   if (!skipExpensive && depth >= 0) learn_positional(side, result);
   if (slot) {
@@ -202,6 +257,13 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha
     eval_cache_write(slot, check, (uint32_t(root.evalStamp) << 16) | uint16_t(int16_t(result)));
   }
   return result;
+}
+
+}  // namespace
+
+int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha, int32_t beta,
+                       bool& isDraw, bool noProbe, int32_t depth) {
+  return full_evaluation<false>(pos, ply, fast, alpha, beta, isDraw, noProbe, depth, nullptr);
 }
 
 int32_t Evaluate(Position& pos, PlyState& ply, int32_t alpha, int32_t beta, int32_t depth) {
@@ -216,6 +278,38 @@ int32_t Evaluate(Position& pos, PlyState& ply, int32_t alpha, int32_t beta, int3
   const int32_t positional = FullEvaluation(pos, ply, fast, alpha, beta, isDraw, false, depth);
   if (isDraw) return 0;
   return fast + apply_percent(positional, Options.EvalWeights[WeightEvalPercent]);
+}
+
+const char* const EvalTermNames[TermCount] = {
+    "material",       "piece-square", "square offset", "contempt",       "imbalance", "development",
+    "tempo",          "pawn structure", "king safety", "pieces",         "bishop colour",
+    "centre control", "mobility",     "style",         "endgame",        "scaling",   "weights",
+    "draw"};
+
+int32_t TraceEvaluation(Position& pos, PlyState& ply, EvalTrace& trace) {
+  trace = EvalTrace{};
+  const int side = ply.side;
+  const int32_t fast = FastScore(ply);
+  auto white_view = [side](int32_t v) { return side == White ? v : -v; };
+  trace.side[TermMaterial][White] = ply.material[White];
+  trace.side[TermMaterial][Black] = ply.material[Black];
+  trace.total[TermMaterial] = ply.material[White] - ply.material[Black];
+  trace.split[TermMaterial] = true;
+  for (int c = White; c <= Black; ++c) trace.side[TermPieceSquare][c] = piece_square_sum(pos, c);
+  trace.total[TermPieceSquare] = trace.side[TermPieceSquare][White] - trace.side[TermPieceSquare][Black];
+  trace.split[TermPieceSquare] = true;
+  trace.total[TermSquareOffset] = white_view(ply.score) - trace.total[TermPieceSquare];
+  trace.total[TermContempt] = white_view(-EvalState.contempt[side]);
+  bool isDraw;
+  // Depth -1: the evaluation learns no spread from this call.
+  const int32_t positional =
+      full_evaluation<true>(pos, ply, fast, -FullWindow, FullWindow, isDraw, true, -1, &trace);
+  trace.result = isDraw ? 0 : fast + apply_percent(positional, Options.EvalWeights[WeightEvalPercent]);
+  if (!isDraw) trace.total[TermWeights] += white_view(trace.result - fast - positional);
+  int32_t terms = 0;
+  for (int t = 0; t < TermCount; ++t) terms += trace.total[t];
+  if (isDraw) trace.total[TermDraw] = -terms;
+  return trace.result;
 }
 
 void reset_eval_bounds() {

@@ -28,6 +28,41 @@ int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fastScore, int32_t 
 // Material and incremental piece-square score, less the contempt of the side to move.
 int32_t FastScore(const PlyState& ply);
 
+// The terms of one evaluation, for the "eval" command. Totals are White's view; a term that the
+// code computes for each side apart also has each side's part from that side's own view.
+enum EvalTerm : int {
+  TermMaterial,     // the men's exchange values
+  TermPieceSquare,  // the men's piece-square values
+  TermSquareOffset, // the pawn values the root keeps from before its preparation adjusted them
+  TermContempt,     // "Draw Score" charged to the engine's side
+  TermImbalance,    // material table, exchange and minor-piece adjustments
+  TermDevelopment,  // centre pawns at home blocked by a piece
+  TermTempo,
+  TermPawns,        // pawn structure: pawn hash, per-pawn terms, rook and bishop-pair bonuses
+  TermKingSafety,
+  TermPieces,       // knights, bishops, rooks, queens
+  TermBishopColour,
+  TermCentre,       // centre control
+  TermMobility,     // knight and bishop mobility
+  TermStyle,
+  TermEndgame,      // recognised endings, endgame corrections, pawn-ending terms
+  TermScaling,      // what the ending scale, fortress and perpetual-check scale take away
+  TermWeights,      // what "Pawn Structure" and "Eval Percent" weights change
+  TermDraw,         // a recognised dead draw sets the whole score to 0
+  TermCount
+};
+struct EvalTrace {
+  int32_t total[TermCount];
+  int32_t side[TermCount][2];
+  bool split[TermCount];
+  int32_t result;  // Evaluate's number: side to move's view
+};
+
+// The root's full-window evaluation (what the search starts from) with its terms. Reads no
+// evaluation cache and changes no state of the search; the root preparation must have run.
+int32_t TraceEvaluation(Position& pos, PlyState& ply, EvalTrace& trace);
+extern const char* const EvalTermNames[TermCount];
+
 // Start of a search: no spread learned yet (the root's full-window evaluation learns first).
 void reset_eval_bounds();
 // After the root evaluation, when the search wants a wider start: 100 more positional spread

@@ -249,17 +249,23 @@ int32_t KingSafety(const Position& pos, PlyState& ply, int colour, const PawnEnt
 }
 
 int32_t KingSafetySum(const Position& pos, PlyState& ply, const PawnEntry& pawns, uint32_t phase,
-                      bool endingIndicator) {
+                      bool endingIndicator, int32_t* bySide) {
   const bool endgameForm = (phase & EndgameLikeMask) || endingIndicator;
-  int32_t sum = king_safety<White>(pos, ply, pawns, endgameForm) -
-                king_safety<Black>(pos, ply, pawns, endgameForm);
+  // Each side's part from its own view; the sum is White's minus Black's.
+  int32_t part[2] = {king_safety<White>(pos, ply, pawns, endgameForm),
+                     king_safety<Black>(pos, ply, pawns, endgameForm)};
+  auto finish = [&]() {
+    if (bySide) bySide[White] = part[White], bySide[Black] = part[Black];
+    return part[White] - part[Black];
+  };
   const RootEvaluation& root = RootEval;
   const Square wk = king_square(pos, White), bk = king_square(pos, Black);
 
   // King placement: the root tables were chosen for the material at the root; these correct
   // them when the game has changed its character since.
   if (endingIndicator) {
-    sum += root.kingEndingTable[White][wk] - root.kingEndingTable[Black][bk];
+    part[White] += root.kingEndingTable[White][wk];
+    part[Black] += root.kingEndingTable[Black][bk];
   } else if (!(phase & EndgameLikeMask)) {
     const bool closed = (pawns.flags & PawnCentreClosed) != 0;
     auto few_pieces = [&](int colour) {
@@ -268,24 +274,26 @@ int32_t KingSafetySum(const Position& pos, PlyState& ply, const PawnEntry& pawns
              pos.pieceCount[WhiteRook | b] + pos.pieceCount[WhiteBishop | b] +
                      pos.pieceCount[WhiteKnight | b] < 6;
     };
-    if (few_pieces(Black)) sum += root.kingFewPiecesTable[White][wk];
-    else if (!closed) sum += root.kingManyPiecesTable[White][wk];
-    if (few_pieces(White)) sum -= root.kingFewPiecesTable[Black][bk];
-    else if (!closed) sum -= root.kingManyPiecesTable[Black][bk];
+    if (few_pieces(Black)) part[White] += root.kingFewPiecesTable[White][wk];
+    else if (!closed) part[White] += root.kingManyPiecesTable[White][wk];
+    if (few_pieces(White)) part[Black] += root.kingFewPiecesTable[Black][bk];
+    else if (!closed) part[Black] += root.kingManyPiecesTable[Black][bk];
   }
-  if (endgameForm) return sum;
+  if (endgameForm) return finish();
 
-  sum += king_between_rooks<White>(pos, ply) - king_between_rooks<Black>(pos, ply);
+  part[White] += king_between_rooks<White>(pos, ply);
+  part[Black] += king_between_rooks<Black>(pos, ply);
 
   // Locked wings keep a king at home safe from pawn storms.
   const int wr = rank_of(wk), br = rank_of(bk);
   if (((pawns.flags & PawnLockKingSideBlack) && wr >= 7) ||
       ((pawns.flags & PawnLockQueenSideBlack) && wr <= 2))
-    sum += 20;
+    part[White] += 20;
   if (((pawns.flags & PawnLockKingSideWhite) && br <= 2) ||
       ((pawns.flags & PawnLockQueenSideWhite) && br >= 7))
-    sum -= 20;
+    part[Black] += 20;
 
-  sum += open_lines_at(pawns, wk) * ply.phase[Black] - open_lines_at(pawns, bk) * ply.phase[White];
-  return sum;
+  part[White] += open_lines_at(pawns, wk) * ply.phase[Black];
+  part[Black] += open_lines_at(pawns, bk) * ply.phase[White];
+  return finish();
 }

@@ -20,6 +20,7 @@ int32_t KingSafety(const Position& pos, PlyState& ply, int colour, const PawnEnt
                    bool endgameForm);
 
 // White's king minus Black's, the king-placement tables, and the structural king terms, from
-// White's view and before the "King Safety" weight.
+// White's view and before the "King Safety" weight. `bySide`, when given, receives each side's
+// part from its own view.
 int32_t KingSafetySum(const Position& pos, PlyState& ply, const PawnEntry& pawns, uint32_t phase,
-                      bool endingIndicator);
+                      bool endingIndicator, int32_t* bySide = nullptr);

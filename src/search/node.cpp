@@ -298,6 +298,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     }
     node.movesTried += 1;
     int32_t score = prunable ? h : child_search(*child, a, b, depth - 1);
+    pos.stats.futilePrunedMoves += prunable;
     unmake_move(pos, *child);
     if (Control.StopRequested) {
       result = 0;
@@ -307,7 +308,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     best = score;
     node.bestMove = m;
     if (score > a) {
-      if (score >= b) return Outcome::Cut;
+      if (score >= b) return ++pos.stats.firstMoveCuts, Outcome::Cut;
       a = score;
     }
 
@@ -370,6 +371,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     const bool checks = (futile || reductions) && gives_direct_check(pos, m);
     if (futile && !checks && rule_on(SearchRule::Futility) &&
         a >= ExchangeValue[move_captured(m)] + ExchangeValue[move_promotion(m)] + h) {
+      ++pos.stats.futilePrunedMoves;
       done_with(m);
       continue;
     }
@@ -412,6 +414,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
         node.bestMove = m;
         if (score > a) {
           if (score >= b) {
+            ++pos.stats.laterMoveCuts;
             unmake_move(pos, *child);
             done_with(m);
             return Outcome::Cut;
@@ -494,6 +497,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
   bool nullPossible = nullAllowed != 0;
   TTEntry& entry = n.entry;
   if (probe_table(node, entry)) {
+    ++pos.stats.tableHits;
     bool usable = reversible_plies(pos, node) + entry.depth() < 100;
     if (usable && ply < 3)
       usable = !is_repetition(pos, node, 1) && !move_repeats(pos, node, entry.best_move());
@@ -553,6 +557,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
     PlyState* child = make_move(pos, node);
     if (child != nullptr) {
       pos.nullDepth += 1;
+      ++pos.stats.nullTries;
       int32_t reduced = n.depth - 3;
       if (n.e == 0 && (n.depth - 3 >= Search.bigReductionDepth ||
                        n.b + KnightValue < n.q + EvalState.positionalMin[n.side]))
@@ -572,6 +577,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
                  !(reduced == 0 && !Search.endgame && queen_contact_threat(pos, node))) {
         const int32_t result = std::max(n.b, v);
         node.bestMove = NoMove;
+        ++pos.stats.nullCuts;
         n.store(result);
         return result;
       }
@@ -588,6 +594,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
     if (queen_contact_threat(pos, node)) {
       sweepBlocked = true;
     } else {
+      ++pos.stats.multiCutTries;
       int32_t r = std::max(0, n.depth - 3);
       if (r >= Search.bigReductionDepth || n.b + KnightValue < n.q + EvalState.positionalMin[n.side])
         r -= 1;
@@ -610,6 +617,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
           if (first == NoMove) first = m;
           if (m != first || v > MateBound - 1) {
             node.bestMove = first;
+            ++pos.stats.multiCutCuts;
             n.store(n.b, m);
             return n.b;
           }
@@ -632,6 +640,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
     const Node::Outcome outcome = n.search_moves(result);
     if (outcome == Node::Outcome::Return) return result;
     const int32_t best = n.best;
+    if (n.futile) ++pos.stats.futileNodes, pos.stats.futileFailLows += best <= n.a0;
     n.store(best);
     const Move bestMove = node.bestMove;
     if (best <= n.a0 || bestMove == NoMove || Control.StopRequested) return best;
@@ -652,6 +661,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
       return best;
     n.singularAllowed = false;
     pos.singularDepth += 1;
+    ++pos.stats.singularTests;
     reset_picker(node);
     const int32_t d = n.depth - 3 >= Search.bigReductionDepth ? n.depth - 4 : n.depth - 3;
     bool singular = true;
@@ -673,6 +683,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
       return Control.StopRequested ? 0 : best;
     }
     node.flags |= SingularFlag;
+    ++pos.stats.singularFound;
     n.depth += 1;
     n.shrink = 1;
     node.hashMove = bestMove;

@@ -48,6 +48,7 @@ bool quiet_check_worth_searching(const Position& pos, const PlyState& node, Move
 
 int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, int32_t depth) {
   pos.nodes += 1;
+  ++pos.stats.quiescenceNodes;
   node.bestMove = NoMove;
   node.hashMove = NoMove;
   const bool inCheck = (node.flags & InCheckFlag) != 0;
@@ -58,6 +59,7 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
 
   TTEntry entry;
   if (probe_slot(node, primary_slot(node), entry)) {
+    ++pos.stats.quiescenceTableHits;
     const Move m = entry.best_move();
     if (inCheck || is_capture_or_promotion(m)) node.hashMove = m;
     if (entry_is_current(entry)) {

@@ -23,6 +23,7 @@
 #include "search/report.h"
 #include "search/repetition.h"
 #include "search/search.h"
+#include "search/stats.h"
 #include "search/threads.h"
 #include "search/timeman.h"
 #include "search/transposition.h"
@@ -719,6 +720,7 @@ Move ThinkDriver(Position& pos) {
       search_other_moves(pos, it);
     }
     if (stopped()) break;
+    log_iteration(d, pos.nodes);
     lastScore = RootSearch.bestScore;
     if (!after_iteration(pos, it)) break;
   }

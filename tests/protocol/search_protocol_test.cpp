@@ -2,6 +2,8 @@
 // and score formats, as a GUI sees them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <chrono>
 #include <regex>
 #include <string>
@@ -262,18 +264,37 @@ TEST(SearchProtocolExit, QuitDuringASearchSendsBestmoveAndExitsZero) {
 
 namespace {
 
-// The bench's node total is a signature of the search: two runs must agree exactly.
-TEST(Bench, NodeCountIsTheSameFromRunToRun) {
+// The bench's node total is a signature of the search: two runs must agree exactly, also when
+// the second one counts the search statistics, which end with one line per completed depth.
+TEST(Bench, NodeCountIsTheSameFromRunToRunAndWithStatistics) {
   std::string last[2];
-  for (std::string& summary : last) {
-    EngineProcess bench(TARROW_ENGINE, {"bench", "6"});
+  std::vector<std::string> statsLines;
+  for (int run = 0; run < 2; ++run) {
+    std::vector<std::string> args = {"bench", "6"};
+    if (run == 1) args.push_back("stats");
+    EngineProcess bench(TARROW_ENGINE, args);
     ASSERT_TRUE(bench.started());
     std::string line;
-    while (bench.read_line(line, 60000)) summary = line;
+    while (bench.read_line(line, 60000)) {
+      last[run] = line;
+      if (run == 1) statsLines.push_back(line);
+    }
     EXPECT_EQ(bench.wait_exit(5000), 0);
   }
   EXPECT_EQ(last[0].rfind("nodes ", 0), 0u) << last[0];
   EXPECT_EQ(last[0].substr(0, last[0].find(" nps")), last[1].substr(0, last[1].find(" nps")));
+  double firstMoveShare = -1;
+  int depthLines = 0;
+  for (const std::string& l : statsLines) {
+    std::sscanf(l.c_str(), " first-move cutoffs %lf%%", &firstMoveShare);
+    int depth, positions;
+    if (std::sscanf(l.c_str(), " %d %d %*f %*u", &depth, &positions) == 2 && depth == depthLines + 1 &&
+        positions >= 15)
+      ++depthLines;
+  }
+  EXPECT_GT(firstMoveShare, 50.0);
+  EXPECT_LE(firstMoveShare, 100.0);
+  EXPECT_EQ(depthLines, 6);  // every depth, reached by all positions but the mate in one
 }
 
 }  // namespace
