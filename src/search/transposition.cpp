@@ -180,7 +180,13 @@ void store_entry(const PlyState& node, const StoreRequest& req) {
   }
   // Depth-preferred primary, always-replace secondary: the displaced entry moves aside.
   if (!old.is_zero() && old.key() != node.lockKey) write_slot(s, old);
-  if (old.generation() != gen || old.depth() < 1) TransTable.newEntries += 1;
+  if (old.generation() != gen || old.depth() < 1) {
+#if TARROW_MP
+    TransTable.newEntries.add_shared(1);  // every thread stores: no count may be lost
+#else
+    TransTable.newEntries += 1;
+#endif
+  }
   write_slot(p, make_entry(node.lockKey, req, node.ply, gen));
 }
 
