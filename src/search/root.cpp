@@ -620,6 +620,7 @@ void prepare_workers(bool clearPawnHash) {
 Move ThinkDriver(Position& pos) {
 #if TARROW_MP
   if (!on_main(pos)) return WorkerThinkDriver(pos);
+  SettleWorkers();  // nothing below may be cleared under a worker still in the last search
   share_root_list(pos, false);
 #endif
   // The clock runs from the moment the GUI asked, before any table is cleared.
