@@ -581,7 +581,7 @@ Move WorkerThinkDriver(Position& pos) {
   rs.firstMoveSearching = false;
   build_root_moves(pos, root, rs);
   rs.singleLegalMove = rs.count == 1;
-  if (rs.count == 0 || reversible_plies(pos, root) >= 100) return NoMove;
+  if (rs.count == 0) return NoMove;
   restrict_to_search_moves(rs);
   if (rs.count == 0) return NoMove;
   share_root_list(pos, true);
@@ -683,7 +683,9 @@ Move ThinkDriver(Position& pos) {
 
   build_root_moves(pos, root, RootSearch);
   RootSearch.singleLegalMove = RootSearch.count == 1;
-  const bool noMove = RootSearch.count == 0 || reversible_plies(pos, root) >= 100;
+  // A position a hundred reversible plies old is a draw only once claimed: the root still
+  // searches and answers a legal move (each line that keeps the count going scores a draw).
+  const bool noMove = RootSearch.count == 0;
   restrict_to_search_moves(RootSearch);
   Move rootMoves[RootMovesCapacity];
   for (int i = 0; i < RootSearch.count; ++i) rootMoves[i] = RootSearch.moves[i].move;
