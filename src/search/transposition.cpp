@@ -107,7 +107,8 @@ int hash_fill() {
 // ---- Probe and store ---------------------------------------------------------------------------
 
 SlotRef primary_slot(const PlyState& node) {
-  return SlotRef{uint8_t(node.side * 2), node.indexKey % TransTable.entries};
+  const uint32_t entries = TransTable.entries;  // 0 when no table could be had
+  return SlotRef{uint8_t(node.side * 2), entries ? node.indexKey % entries : 0};
 }
 
 TTEntry read_slot(SlotRef slot) {
