@@ -90,15 +90,21 @@ void build_root_moves(Position& pos, PlyState& root, RootSearchState& rs) {
 }
 
 // Keeps only the moves that "searchmoves" named (from, to and promotion piece must agree).
+// A list that names no legal move at all restricts nothing: a position with legal moves
+// always gets one of them as the answer.
 void restrict_to_search_moves(RootSearchState& rs) {
   if (!Control.SearchMoves[0]) return;
-  int kept = 0;
-  for (int i = 0; i < rs.count; ++i) {
-    bool listed = false;
+  auto listed = [](Move move) {
     for (const Move* m = Control.SearchMoves; *m; ++m)
-      listed |= (*m & 0x3FFFF) == (rs.moves[i].move & 0x3FFFF);
-    if (listed) rs.moves[kept++] = rs.moves[i];
-  }
+      if ((*m & 0x3FFFF) == (move & 0x3FFFF)) return true;
+    return false;
+  };
+  int kept = 0;
+  for (int i = 0; i < rs.count; ++i) kept += listed(rs.moves[i].move);
+  if (kept == 0) return;
+  kept = 0;
+  for (int i = 0; i < rs.count; ++i)
+    if (listed(rs.moves[i].move)) rs.moves[kept++] = rs.moves[i];
   rs.count = kept;
   rs.moves[kept] = {NoMove, INT32_MAX};
 }
