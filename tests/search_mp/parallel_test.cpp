@@ -240,6 +240,19 @@ TEST_F(Parallel, TwoThreadsFindTheMoveAndBothSearch) {
   EXPECT_TRUE(Control.StopRequested) << "the workers were stopped at the end";
 }
 
+TEST_F(Parallel, FourThreadsShareTheSearchWhateverTheProcessors) {
+  set_thread_count(4);
+  ASSERT_EQ(Options.ThreadCount, 4);
+  const char* middlegame = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1B1PPP/R2QKB1R w KQ - 0 8";
+  for (int depth : {6, 8}) EXPECT_TRUE(legal_in(middlegame, search(middlegame, depth)));
+  uint64_t sum = 0;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_GT(ThreadPositions[i]->nodes, 0u) << "thread " << i;
+    sum += ThreadPositions[i]->nodes;
+  }
+  EXPECT_EQ(total_nodes(), sum);
+}
+
 TEST_F(Parallel, OneThreadSearchesAreRepeatable) {
   const char* fen = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1B1PPP/R2QKB1R w KQ - 0 8";
   set_thread_count(1);
