@@ -3,7 +3,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all run test test-slow bench deps clean test-asan test-tsan fuzz
+.PHONY: all run test test-slow bench deps clean test-asan test-tsan fuzz fuzz-smoke
 
 all: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
@@ -43,9 +43,27 @@ test-tsan: | deps
 	$(SANITIZER_OPTIONS) ./build-tsan/tests/test_search_mp
 	$(SANITIZER_OPTIONS) ./tools/mp-pipe-check.sh ./build-tsan/engine-mp 2 4
 
+# Fuzzing with libFuzzer (clang): each harness in fuzz/ runs FUZZ_SECONDS on its seed corpus
+# in fuzz/corpus/ (new inputs go to build-fuzz/corpus-*, findings to build-fuzz/).
+# fuzz-smoke is the short CI pass.
+FUZZ_SECONDS ?= 600
+FUZZ_HARNESSES := uci fen learning
+fuzz:
+	./tools/install-deps.sh fuzz
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
+	  -DTARROW_SANITIZE=fuzz -DTARROW_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_HARNESSES))
+	for h in $(FUZZ_HARNESSES); do mkdir -p build-fuzz/corpus-$$h && \
+	  ./build-fuzz/fuzz_$$h -max_total_time=$(FUZZ_SECONDS) -timeout=30 -rss_limit_mb=4096 \
+	    -artifact_prefix=$(CURDIR)/build-fuzz/$$h- -print_final_stats=1 \
+	    $(CURDIR)/build-fuzz/corpus-$$h $(CURDIR)/fuzz/corpus/$$h || exit 1; done
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=30
+
 bench: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS) --target engine
 	./$(BUILD)/engine bench
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz

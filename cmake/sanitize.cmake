@@ -1,7 +1,8 @@
 # Sanitizer builds for the CI gates. TARROW_SANITIZE=ON (or "address") instruments everything
 # with the address and undefined-behaviour sanitizers; TARROW_SANITIZE=thread with the thread
-# sanitizer. Every report is fatal, so a test that triggers one fails.
-set(TARROW_SANITIZE OFF CACHE STRING "Sanitizers: OFF, ON/address (address + undefined) or thread")
+# sanitizer; TARROW_SANITIZE=fuzz (clang) adds libFuzzer coverage to the address build and the
+# harnesses in fuzz/. Every report is fatal, so a test that triggers one fails.
+set(TARROW_SANITIZE OFF CACHE STRING "Sanitizers: OFF, ON/address (address + undefined), thread or fuzz")
 string(TOLOWER "${TARROW_SANITIZE}" tarrow_sanitize)
 if(tarrow_sanitize STREQUAL "on" OR tarrow_sanitize STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
@@ -9,6 +10,10 @@ if(tarrow_sanitize STREQUAL "on" OR tarrow_sanitize STREQUAL "address")
 elseif(tarrow_sanitize STREQUAL "thread")
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
+elseif(tarrow_sanitize STREQUAL "fuzz")
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 elseif(NOT tarrow_sanitize STREQUAL "off" AND NOT tarrow_sanitize STREQUAL "")
   message(FATAL_ERROR "TARROW_SANITIZE must be OFF, ON, address or thread")
 endif()

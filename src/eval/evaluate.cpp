@@ -14,7 +14,7 @@
 #include "eval/square_names.h"
 #include "eval/style.h"
 
-EvaluationState EvalState = {{-15000, -15000}, {15000, 15000}, -15000, 15000, {0, 0}};
+EvaluationState EvalState = {{{-15000}, {-15000}}, {{15000}, {15000}}, -15000, 15000, {0, 0}};
 
 namespace {
 

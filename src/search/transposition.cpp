@@ -59,7 +59,7 @@ TTEntry with_generation(TTEntry e, uint32_t generation) {
 }  // namespace
 
 TranspositionTable TransTable = {{nullptr, nullptr, nullptr, nullptr}, 0, 0,
-                                 FirstSearchGeneration, {}, 0, 0, 0, {}, zeroed_allocation};
+                                 FirstSearchGeneration, {}, 0, {0}, 0, {}, zeroed_allocation};
 
 // ---- Size, clearing, generations -------------------------------------------------------------
 
