@@ -8,6 +8,7 @@
 #include <string>
 
 #include "board/consistency.h"
+#include "board/legality.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/notation.h"
@@ -73,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t feed = input.find('\n');
   const std::string fen = input.substr(0, feed);
   Position& pos = scratch_position();
-  if (!set_position_from_fen(pos, fen.c_str())) return 0;
+  // The protocol also refuses a position whose side not to move stands in check.
+  if (!set_position_from_fen(pos, fen.c_str()) || opponent_in_check(pos)) return 0;
   PlyState* ply = &pos.plies[0];
   require(position_is_consistent(pos, *ply), "a consistent position from the FEN");
   check_moves(pos, *ply);
