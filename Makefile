@@ -45,7 +45,7 @@ test-tsan: | deps
 
 # Fuzzing with libFuzzer (clang): each harness in fuzz/ runs FUZZ_SECONDS on its seed corpus
 # in fuzz/corpus/ (new inputs go to build-fuzz/corpus-*, findings to build-fuzz/).
-# fuzz-smoke is the short CI pass.
+# fuzz-smoke is a 30-second pass per harness (not in .ci/run: it does not fit the CI budget).
 FUZZ_SECONDS ?= 600
 FUZZ_HARNESSES := uci fen learning
 fuzz:
