@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 
-.PHONY: all run test test-slow bench deps clean install uninstall deb test-asan test-tsan fuzz fuzz-smoke
+.PHONY: all run test test-slow bench deps clean install uninstall deb test-asan test-tsan fuzz fuzz-smoke pgo native
 
 all: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
@@ -77,5 +77,24 @@ uninstall:
 deb:
 	./tools/build-deb.sh $(BUILD)/deb
 
+
+# Fast builds (see README): a profile-guided build trained on `engine bench`, and a build for
+# this machine's processor only. NATIVE=ON adds -march=native to the profile-guided build.
+PGO_BUILD ?= $(BUILD)-pgo
+NATIVE ?= OFF
+pgo: | deps
+	rm -rf $(PGO_BUILD)
+	cmake -S . -B $(PGO_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARROW_TESTS=OFF \
+	  -DTARROW_NATIVE=$(NATIVE) -DTARROW_PGO=GENERATE
+	cmake --build $(PGO_BUILD) -j $(JOBS) --target engine engine-mp
+	$(PGO_BUILD)/engine bench > /dev/null
+	$(PGO_BUILD)/engine-mp bench > /dev/null
+	cmake -S . -B $(PGO_BUILD) -DTARROW_PGO=USE
+	cmake --build $(PGO_BUILD) -j $(JOBS) --target engine engine-mp
+
+native: | deps
+	cmake -S . -B $(BUILD)-native -DCMAKE_BUILD_TYPE=Release -DTARROW_TESTS=OFF -DTARROW_NATIVE=ON
+	cmake --build $(BUILD)-native -j $(JOBS) --target engine engine-mp
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) $(PGO_BUILD) $(BUILD)-native build-asan build-tsan build-fuzz

@@ -3,6 +3,10 @@
 // Every update walks precomputed lists; nothing is recomputed from the board.
 #pragma once
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "board/position.h"
 #include "board/tables.h"
 
@@ -15,10 +19,22 @@ inline void attack_append(AttackEntry& e, uint8_t s, int slider) {
   e.sliders += slider;
 }
 
-inline void attack_erase(AttackEntry& e, uint8_t s, int slider) {
+// The square is always listed. Its first occurrence is the one taken out (stale bytes past
+// `count` never come before it), so the vector search and the loop agree.
+inline int attack_slot_of(const AttackEntry& e, uint8_t s) {
+#if defined(__SSE2__)
+  const __m128i listed = _mm_loadu_si128(reinterpret_cast<const __m128i*>(e.squares));
+  const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(listed, _mm_set1_epi8(char(s))));
+  return __builtin_ctz(unsigned(hits));
+#else
   int i = 0;
   while (e.squares[i] != s) ++i;
-  e.squares[i] = e.squares[--e.count];
+  return i;
+#endif
+}
+
+inline void attack_erase(AttackEntry& e, uint8_t s, int slider) {
+  e.squares[attack_slot_of(e, s)] = e.squares[--e.count];
   e.sliders -= slider;
 }
 

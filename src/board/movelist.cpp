@@ -6,11 +6,11 @@ Move pick_best_move(int32_t threshold, MoveEntry* first) {
   MoveEntry* best = nullptr;
   int32_t bestScore = threshold;
   MoveEntry* e = first;
+  // Selects without branches: which entry wins is unpredictable, the loop's end is not.
   for (; e->score != SentinelScore; ++e) {
-    if (e->score > bestScore) {
-      best = e;
-      bestScore = e->score;
-    }
+    const bool better = e->score > bestScore;
+    best = better ? e : best;
+    bestScore = better ? e->score : bestScore;
   }
   if (!best) return NoMove;
   // The list shrinks from the end: the last real entry fills the gap and becomes the sentinel.

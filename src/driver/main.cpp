@@ -1,6 +1,6 @@
 // Program entry. Without arguments the engine starts up and speaks UCI on standard input and
 // output. Command-line tools:
-//   perft DEPTH [FEN]   counts the legal move tree (move generator test and benchmark)
+//   perft DEPTH [FEN] [bulk]  counts the legal move tree (move generator test and benchmark)
 //   bench [DEPTH] [stats]  searches a fixed set of positions; prints "nodes N nps M" last
 //   random COUNT        prints the first COUNT numbers of the random generator, one a line
 #include "search/ablation.h"

@@ -3,6 +3,7 @@
 // threads writing at once reads as a miss instead of a wrong score.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 struct EvalCacheEntry {
@@ -21,9 +22,34 @@ void clear_eval_cache();
 void free_eval_cache();
 uint32_t eval_cache_entries();  // per side to move
 
+// The two tables; read inline by the evaluation and the search's prefetch.
+struct EvalCacheTables {
+  EvalCacheEntry* table[2];
+  uint32_t entries;
+  uint64_t indexMagic;  // 2^64 / entries rounded up: indexKey mod entries by multiplication
+};
+extern EvalCacheTables EvalCache;
+
+inline uint32_t eval_cache_index(uint32_t indexKey) {
+  const uint64_t low = EvalCache.indexMagic * indexKey;
+  return uint32_t((static_cast<unsigned __int128>(low) * EvalCache.entries) >> 64);
+}
+
 // The slot of a position, or nullptr without a cache.
-EvalCacheEntry* eval_cache_slot(int side, uint32_t indexKey);
+inline EvalCacheEntry* eval_cache_slot(int side, uint32_t indexKey) {
+  EvalCacheEntry* t = EvalCache.table[side];
+  return t ? t + eval_cache_index(indexKey) : nullptr;
+}
+// Starts loading the slot of a position about to be searched. Always inlined: as a call it
+// would be found free of side effects and removed.
+[[gnu::always_inline]] inline void eval_cache_prefetch(int side, uint32_t indexKey) {
+  if (EvalCacheEntry* t = EvalCache.table[side]) __builtin_prefetch(t + eval_cache_index(indexKey));
+}
 
 // Reads and writes of one entry; the two words are separate relaxed atomic accesses.
-void eval_cache_read(const EvalCacheEntry* e, uint32_t& check, uint32_t& data);
+inline void eval_cache_read(const EvalCacheEntry* e, uint32_t& check, uint32_t& data) {
+  EvalCacheEntry* m = const_cast<EvalCacheEntry*>(e);
+  check = std::atomic_ref<uint32_t>(m->check).load(std::memory_order_relaxed);
+  data = std::atomic_ref<uint32_t>(m->data).load(std::memory_order_relaxed);
+}
 void eval_cache_write(EvalCacheEntry* e, uint32_t checkWord, uint32_t data);

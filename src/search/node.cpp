@@ -10,6 +10,7 @@
 #include "search/control.h"
 #include "search/params.h"
 #include "search/picker.h"
+#include "search/prefetch.h"
 #include "search/repetition.h"
 #include "search/search.h"
 #include "search/transposition.h"
@@ -186,7 +187,7 @@ struct Node {
     Move found = NoMove;
     while (const Move m = NextMove(pos, node)) {
       node.move = m;
-      PlyState* child = make_move(pos, node);
+      PlyState* child = make_move_prefetched(pos, node);
       if (child == nullptr) continue;
       pos.refutationDepth += 1;
       const int32_t v = child_search(*child, b, b + 1, d);
@@ -284,7 +285,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     while ((m = NextMove(pos, node)) != NoMove) {
       prunable = futile_move(m);
       node.move = m;
-      child = make_move(pos, node);
+      child = make_move_prefetched(pos, node);
       if (child != nullptr) break;
     }
     if (m == NoMove) {
@@ -376,7 +377,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
       continue;
     }
     node.move = m;
-    PlyState* child = make_move(pos, node);
+    PlyState* child = make_move_prefetched(pos, node);
     if (child == nullptr) {
       done_with(m);
       continue;
@@ -554,7 +555,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
       n.a < n.q + EvalState.positionalMax[n.side] &&
       (ply >= Search.nullPlyLimit || node.phase[n.side] > 0) && null_move_safe(pos, node)) {
     node.move = NullMoveFlag;
-    PlyState* child = make_move(pos, node);
+    PlyState* child = make_move_prefetched(pos, node);
     if (child != nullptr) {
       pos.nullDepth += 1;
       ++pos.stats.nullTries;
@@ -604,7 +605,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
         const Move m = NextMove(pos, node);
         if (m == NoMove) break;
         node.move = m;
-        PlyState* child = make_move(pos, node);
+        PlyState* child = make_move_prefetched(pos, node);
         if (child == nullptr) continue;
         ++legal;
         pos.multiCutDepth += 1;
@@ -668,7 +669,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
     while (const Move m = NextMove(pos, node)) {
       if (m == bestMove) continue;
       node.move = m;
-      PlyState* child = make_move(pos, node);
+      PlyState* child = make_move_prefetched(pos, node);
       if (child == nullptr) continue;
       const int32_t v = n.child_search(*child, best - 100, best - 99, d);
       unmake_move(pos, *child);

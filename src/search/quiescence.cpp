@@ -6,6 +6,7 @@
 #include "eval/evaluate.h"
 #include "search/ablation.h"
 #include "search/picker.h"
+#include "search/prefetch.h"
 #include "search/repetition.h"
 #include "search/search.h"
 #include "search/transposition.h"
@@ -110,7 +111,7 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
       }
     }
     node.move = m;
-    PlyState* child = make_move(pos, node);
+    PlyState* child = make_move_prefetched(pos, node);
     if (child == nullptr) continue;
     const int32_t v = -QuiescenceNode(pos, *child, -beta, -a, depth - 1);
     unmake_move(pos, *child);

@@ -26,6 +26,7 @@ void release_arrays() {
     a = nullptr;
   }
   TransTable.entries = 0;
+  TransTable.indexMagic = 0;
 }
 
 bool allocate_arrays(int32_t kilobytes) {
@@ -39,6 +40,7 @@ bool allocate_arrays(int32_t kilobytes) {
     }
   }
   TransTable.entries = count;
+  TransTable.indexMagic = UINT64_MAX / count + 1;
   TransTable.kilobytes = kilobytes;
   return true;
 }
@@ -105,11 +107,6 @@ int hash_fill() {
 }
 
 // ---- Probe and store ---------------------------------------------------------------------------
-
-SlotRef primary_slot(const PlyState& node) {
-  const uint32_t entries = TransTable.entries;  // 0 when no table could be had
-  return SlotRef{uint8_t(node.side * 2), entries ? node.indexKey % entries : 0};
-}
 
 TTEntry read_slot(SlotRef slot) {
   const TTEntry& e = slot_entry(slot);

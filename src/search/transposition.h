@@ -80,6 +80,8 @@ struct TranspositionTable {
   // Allocation of one array of the given byte size, zeroed; nullptr on failure. Tests replace
   // it to simulate a machine without memory.
   void* (*allocate)(size_t bytes);
+  // 2^64 / entries rounded up: turns the slot division into two multiplications.
+  uint64_t indexMagic = 0;
 };
 
 extern TranspositionTable TransTable;
@@ -120,7 +122,23 @@ inline int32_t score_from_table(int32_t s, int ply) {
 }
 
 // ---- Probe and store ---------------------------------------------------------------------------
-SlotRef primary_slot(const PlyState& node);
+// indexKey mod entries, exact for every 32-bit key and table size, without a division.
+inline uint32_t slot_index(uint32_t indexKey) {
+  const uint64_t low = TransTable.indexMagic * indexKey;
+  return uint32_t((static_cast<unsigned __int128>(low) * TransTable.entries) >> 64);
+}
+inline SlotRef primary_slot(const PlyState& node) {
+  return SlotRef{uint8_t(node.side * 2), slot_index(node.indexKey)};
+}
+// Starts loading both slots of a position about to be searched (key and side to move there),
+// so that the probe finds them in the cache. Always inlined: as a call it would be found free
+// of side effects and removed.
+[[gnu::always_inline]] inline void prefetch_slots(uint32_t indexKey, int side) {
+  if (TransTable.entries == 0) return;
+  const uint32_t i = slot_index(indexKey);
+  __builtin_prefetch(TransTable.arrays[side * 2] + i);
+  __builtin_prefetch(TransTable.arrays[side * 2 + 1] + i);
+}
 inline SlotRef secondary_slot(const PlyState& node) {
   SlotRef r = primary_slot(node);
   r.array += 1;

@@ -72,6 +72,8 @@ TEST(MakeUnmake, IncrementalStateMatchesARebuildOverRandomGames) {
         PlyState* next = make_move(*pos, *ply);
         if (next) {
           ASSERT_TRUE(position_is_consistent(*pos, *next, &why)) << why << " after " << m;
+          // The key the search prefetches the table slot with, computed before the move.
+          ASSERT_EQ(index_key_after(*ply), next->indexKey) << "move " << m;
           unmake_move(*pos, *next);
           legal.push_back(m);
           ++checkedMoves;
