@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what the build needs on a fresh Debian machine: g++, cmake and GoogleTest.
+# Installs what the build needs on a fresh Debian machine: g++, cmake and GoogleTest, and, for
+# the tablebase tests only, Debian's Gaviota probing library and its 3-man tables (an oracle).
 set -euo pipefail
 missing=()
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
 command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+[ -e /usr/include/gtb-probe.h ] || missing+=(libgaviotatb-dev)
+[ -d /usr/share/gaviotatb ] || missing+=(gaviotatb)
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing build dependencies: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then

@@ -24,7 +24,7 @@ int32_t stored_from_result(int32_t result);
 // mated in k moves -(30000 - 2k). A result longer than any mate score can express (the two
 // extreme stored values) is no usable value: NoTablebaseScore.
 constexpr int32_t NoTablebaseScore = 30001;
-constexpr int32_t LongestScoredMate = 500;  // moves; 1000 plies keep the score above 29000
+constexpr int32_t LongestScoredMate = 499;  // moves; 998 plies keep the score above 29000
 int32_t score_from_result(int32_t result);
 
 }  // namespace tb
