@@ -1,0 +1,67 @@
+// The tables through the real program: "NalimovPath" takes effect at "isready", and the search
+// reports exact mates and table hits.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/engine_process.h"
+#include "tables.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+bool any_line_has(const Lines& lines, const std::string& text) {
+  for (const std::string& l : lines)
+    if (l.find(text) != std::string::npos) return true;
+  return false;
+}
+
+// Sends "go ..." and gathers the lines up to the "bestmove" line.
+Lines search(EngineProcess& engine, const std::string& go) {
+  engine.send(go);
+  Lines lines;
+  std::string line;
+  while (engine.read_line(line, 10000)) {
+    if (line.rfind("bestmove", 0) == 0) return lines;
+    lines.push_back(line);
+  }
+  ADD_FAILURE() << "no bestmove after " << go;
+  return lines;
+}
+
+TEST(TablebaseUci, PathTakesEffectAtIsreadyAndTheSearchSeesExactMates) {
+  EngineProcess engine(TARROW_ENGINE);
+  ASSERT_TRUE(engine.started());
+  Lines lines;
+  engine.send("uci");
+  ASSERT_TRUE(engine.read_until("uciok", lines, 8000));
+  const std::string mateInThree = "position fen 8/7Q/8/1k6/3K4/8/8/8 w - - 0 1";
+
+  // Without tables the one-ply search sees no mate.
+  engine.send(mateInThree);
+  lines = search(engine, "go depth 1");
+  EXPECT_FALSE(any_line_has(lines, "score mate 3"));
+  EXPECT_FALSE(any_line_has(lines, "tbhits"));
+
+  engine.send("setoption name NalimovPath value " + tbtest::generated_tables());
+  engine.send("isready");
+  ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
+  engine.send(mateInThree);
+  lines = search(engine, "go depth 1");
+  EXPECT_TRUE(any_line_has(lines, "score mate 3")) << "no exact mate reported";
+  EXPECT_TRUE(any_line_has(lines, "tbhits"));
+
+  // A drawn root where we have more material shows the draw score on every line.
+  engine.send("position fen k7/8/8/8/8/8/P7/K7 w - - 0 1");
+  lines = search(engine, "go depth 6");
+  for (const std::string& l : lines) {
+    if (l.find(" pv ") == std::string::npos) continue;
+    EXPECT_NE(l.find("score cp 0 "), std::string::npos) << l;
+  }
+  engine.send("quit");
+  EXPECT_EQ(engine.wait_exit(), 0);
+}
+
+}  // namespace
