@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "board/makemove.h"
 #include "board/position.h"
 #include "board/setup.h"
 #include "board/tables.h"
@@ -89,7 +90,9 @@ int tbprobe_command(int argc, char** argv) {
   }
   TBInitExtern(argv[1], 1024);
   int result = 0;
-  const bool found = probe_result(*pos, pos->plies[0], result);
+  // A position with the side not to move in check is not a position of any table.
+  const int side = pos->plies[0].side;
+  const bool found = !side_in_check(*pos, side ^ 1) && probe_result(*pos, pos->plies[0], result);
   TBExit();
   if (!found) std::printf("none\n");
   else if (result == 0) std::printf("draw\n");

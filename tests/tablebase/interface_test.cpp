@@ -109,6 +109,17 @@ TEST(TablebaseCache, OneMegabyteHoldsBlocksAndEvictsTheLeastRecentlyUsed) {
   TBExit();
 }
 
+TEST(TablebaseCache, SizesThatOverflowOrFallBelowOneMegabyteGiveOneMegabyte) {
+  for (int kilobytes : {2147483647, 4194304, -5, 0, 1023}) {
+    EXPECT_EQ(TBInitExtern(generated_tables().c_str(), kilobytes), 4) << kilobytes;
+    EXPECT_EQ(tb::cache_entry_count(), 126) << kilobytes;
+    TBExit();
+  }
+  EXPECT_EQ(TBInitExtern(generated_tables().c_str(), 1025), 4);
+  EXPECT_EQ(tb::cache_entry_count(), 1025 * 1024 / 8260);
+  TBExit();
+}
+
 TEST(TablebaseCache, AFileThatVanishesStopsAnswering) {
   const std::string dir = tbtest::scratch_directory();
   ASSERT_TRUE(tbtest::copy_file(generated_tables() + "/kqk.nbw", dir + "/kqk.nbw"));

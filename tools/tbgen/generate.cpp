@@ -119,6 +119,9 @@ std::vector<int> smaller_classes(int c) {
   return out;
 }
 
+// The probe's form of an en-passant target: 0 for none.
+int probe_ep(int ep) { return ep == tb::NoEnPassant ? 0 : ep; }
+
 // Decodes node `index` of `side`; false when it is not a legal position of the table.
 bool node_placement(const tb::TbClass& cls, int side, uint64_t index, Placement& p) {
   int squares[tb::MaxMen];
@@ -132,14 +135,43 @@ bool node_placement(const tb::TbClass& cls, int side, uint64_t index, Placement&
 
 }  // namespace
 
-int16_t Library::value_of(const int lists[2][24], const int counts[2][6], int side) const {
+int16_t Library::value_of(const int lists[2][24], const int counts[2][6], int side,
+                          int ep) const {
   const int signedClass = material_index().find(counts);
   if (signedClass == 0) return 0;  // bare kings
   int tableSide;
   uint64_t index;
-  if (!tb::locate_entry(signedClass, lists[0], lists[1], side, 0, tableSide, index)) return 0;
+  if (!tb::locate_entry(signedClass, lists[0], lists[1], side, ep, tableSide, index)) return 0;
   const TableSet& set = tables_[std::abs(signedClass)];
   return value_of_result(tb::result_from_stored(tb::stored_from_byte(set.side[tableSide][index])));
+}
+
+long Library::verify(int c, long& checked, uint64_t& firstWrong) const {
+  const tb::TbClass& cls = tb::tb_class(c);
+  const Placement shape = placement_of_class(cls);
+  std::vector<MoveResult> moves(256);
+  long wrong = 0;
+  checked = 0;
+  for (int side = 0; side < 2; ++side) {
+    if (side == 1 && (cls.flags & tb::SymmetricClass)) break;  // the other side is its mirror
+    for (uint64_t i = 0; i < cls.size; ++i) {
+      Placement p = shape;
+      if (!node_placement(cls, side, i, p)) continue;
+      int lists[2][24], counts[2][6];
+      probe_lists(p, lists, counts);
+      const int16_t stored = value_of(lists, counts, side, probe_ep(p.ep));
+      const int n = legal_moves(p, moves.data());
+      int16_t best = n > 0 ? NoExit : p.in_check(side) ? int16_t(-WinBase) : int16_t(0);
+      for (int m = 0; m < n; ++m) {
+        const Placement& next = moves[m].next;
+        probe_lists(next, lists, counts);
+        best = std::max(best, backed_up(value_of(lists, counts, next.side, probe_ep(next.ep))));
+      }
+      ++checked;
+      if (best != stored && wrong++ == 0) firstWrong = uint64_t(side) * cls.size + i;
+    }
+  }
+  return wrong;
 }
 
 bool Library::load(int c) {

@@ -24,9 +24,14 @@ class Library {
   // Makes the class's table available: read from the output directory when its files are there,
   // otherwise generated (with the smaller classes it needs first) and written.
   bool ensure(int classNumber, bool verbose);
-  // Value of a position with the probe's arguments (counters per side and type, square lists).
-  int16_t value_of(const int lists[2][24], const int counts[2][6], int side) const;
+  // Value of a position with the probe's arguments (counters per side and type, square lists,
+  // en-passant target or 0).
+  int16_t value_of(const int lists[2][24], const int counts[2][6], int side, int ep = 0) const;
   const std::string& directory() const { return directory_; }
+  // Checks a ready class: every legal position's value is the best over its moves (mated when
+  // in check without moves, drawn in stalemate). Returns the number of positions that are not;
+  // `checked` counts the positions looked at, `firstWrong` names the first one found.
+  long verify(int classNumber, long& checked, uint64_t& firstWrong) const;
 
  private:
   bool load(int classNumber);
