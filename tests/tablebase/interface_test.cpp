@@ -155,6 +155,19 @@ TEST(TablebaseInterface, SettingsFileGivesPathAndCache) {
   EXPECT_EQ(TBGetDecompressTableSize(), 0);
 }
 
+TEST(TablebaseInterface, SplitTablesNameTheirParts) {
+  const tb::TbClass& cls = tb::tb_class(tb::tb_class_by_name("knnknn"));
+  ASSERT_TRUE(cls.flags & tb::SplitFiles);
+  EXPECT_EQ(tb::part_count(cls), int(cls.size >> 31) + 1);
+  char name[64];
+  tb::part_file_name(name, sizeof name, "dir", cls, 0, 1);
+  EXPECT_STREQ(name, "dir/knnknn.0.nbb");
+  tb::part_file_name(name, sizeof name, "dir/", cls, 11, 0);
+  EXPECT_STREQ(name, "dir/knnknn.b.nbw");
+  tb::part_file_name(name, sizeof name, "dir", tb::tb_class(4), 0, 0);
+  EXPECT_STREQ(name, "dir/krk.nbw");
+}
+
 TEST(TablebaseInterface, CompressedHeaderChecks) {
   uint8_t header[100] = {};
   header[67] = 100;  // length

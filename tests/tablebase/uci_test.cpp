@@ -31,15 +31,20 @@ Lines search(EngineProcess& engine, const std::string& go) {
   return lines;
 }
 
-TEST(TablebaseUci, PathTakesEffectAtIsreadyAndTheSearchSeesExactMates) {
-  EngineProcess engine(TARROW_ENGINE);
+class TablebaseUci : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(TablebaseUci, PathTakesEffectAtIsreadyAndTheSearchSeesExactMates) {
+  EngineProcess engine(GetParam());
   ASSERT_TRUE(engine.started());
   Lines lines;
   engine.send("uci");
   ASSERT_TRUE(engine.read_until("uciok", lines, 8000));
   const std::string mateInThree = "position fen 8/7Q/8/1k6/3K4/8/8/8 w - - 0 1";
 
-  // Without tables the one-ply search sees no mate.
+  // Without tables the one-ply search sees no mate; a new cache size alone starts nothing.
+  engine.send("setoption name NalimovCache value 2");
+  engine.send("isready");
+  ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
   engine.send(mateInThree);
   lines = search(engine, "go depth 1");
   EXPECT_FALSE(any_line_has(lines, "score mate 3"));
@@ -56,5 +61,7 @@ TEST(TablebaseUci, PathTakesEffectAtIsreadyAndTheSearchSeesExactMates) {
   engine.send("quit");
   EXPECT_EQ(engine.wait_exit(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothPrograms, TablebaseUci, ::testing::Values(TARROW_ENGINE, TARROW_ENGINE_MP));
 
 }  // namespace
