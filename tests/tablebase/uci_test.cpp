@@ -58,6 +58,12 @@ TEST_P(TablebaseUci, PathTakesEffectAtIsreadyAndTheSearchSeesExactMates) {
   EXPECT_TRUE(any_line_has(lines, "score mate 3")) << "no exact mate reported";
   EXPECT_TRUE(any_line_has(lines, "tbhits"));
 
+  // "Use Tablebases" Never: the tables stay catalogued but the search does not probe.
+  engine.send("setoption name Use Tablebases value Never");
+  engine.send(mateInThree);
+  lines = search(engine, "go depth 1");
+  EXPECT_FALSE(any_line_has(lines, "tbhits"));
+
   engine.send("quit");
   EXPECT_EQ(engine.wait_exit(), 0);
 }
