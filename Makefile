@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 
-.PHONY: all run test test-slow bench deps clean install uninstall deb
+.PHONY: all run test test-slow bench deps clean install uninstall deb test-asan test-tsan fuzz fuzz-smoke
 
 all: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
@@ -26,6 +26,43 @@ test: all
 test-slow: all
 	ctest --test-dir $(BUILD) --output-on-failure -L slow
 
+# The CI gates. test-asan: every suite built with the address and undefined-behaviour
+# sanitizers. test-tsan: the parallel program and its suite with the thread sanitizer, plus
+# searches with several threads through pipes. Each builds only what it runs.
+SUITES := $(patsubst tests/%/,test_%,$(filter-out tests/support/ tests/slow/,$(wildcard tests/*/)))
+SANITIZER_OPTIONS := ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$(CURDIR)/tools/tsan.supp
+
+test-asan: | deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DTARROW_SANITIZE=address
+	cmake --build build-asan -j $(JOBS) --target engine engine-mp $(SUITES)
+	$(SANITIZER_OPTIONS) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -LE slow
+
+test-tsan: | deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Release -DTARROW_SANITIZE=thread
+	cmake --build build-tsan -j $(JOBS) --target engine-mp test_search_mp
+	$(SANITIZER_OPTIONS) ./build-tsan/tests/test_search_mp
+	$(SANITIZER_OPTIONS) ./tools/mp-pipe-check.sh ./build-tsan/engine-mp 2 4
+
+# Fuzzing with libFuzzer (clang): each harness in fuzz/ runs FUZZ_SECONDS on its seed corpus
+# in fuzz/corpus/ (new inputs go to build-fuzz/corpus-*, findings to build-fuzz/).
+# fuzz-smoke is a 30-second pass per harness (not in .ci/run: it does not fit the CI budget).
+FUZZ_SECONDS ?= 600
+FUZZ_HARNESSES := uci fen learning
+fuzz:
+	./tools/install-deps.sh fuzz
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
+	  -DTARROW_SANITIZE=fuzz -DTARROW_TESTS=OFF
+	cmake --build build-fuzz -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_HARNESSES))
+	for h in $(FUZZ_HARNESSES); do mkdir -p build-fuzz/corpus-$$h && \
+	  ./build-fuzz/fuzz_$$h -max_total_time=$(FUZZ_SECONDS) -timeout=30 -rss_limit_mb=4096 \
+	    -artifact_prefix=$(CURDIR)/build-fuzz/$$h- -print_final_stats=1 \
+	    $(CURDIR)/build-fuzz/corpus-$$h $(CURDIR)/fuzz/corpus/$$h || exit 1; done
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=30
+
 bench: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS) --target engine
 	./$(BUILD)/engine bench
@@ -41,4 +78,4 @@ deb:
 	./tools/build-deb.sh $(BUILD)/deb
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "board/types.h"
+#include "platform/relaxed.h"
 #include "search/stats.h"
 
 // ---- Capacities -----------------------------------------------------------------------------
@@ -100,7 +101,7 @@ struct Position {
   uint32_t* repTop;                          // last pushed key
 
   // Search-owned fields.
-  uint64_t nodes;
+  Relaxed<uint64_t> nodes;  // summed by the main thread while this thread counts
   int32_t nullDepth, refutationDepth, singularDepth, multiCutDepth;
   uint32_t threadBit, threadMask;
   SearchStats stats;

@@ -153,7 +153,7 @@ void build_attack_type_table() {
   std::memset(AttackTypes, 0, sizeof AttackTypes);
   constexpr Square centre = 29;  // e4
   const int c = coord_of(centre);
-  auto mark = [c](const uint8_t* list, int bit) {
+  auto mark = [&](const uint8_t* list, int bit) {
     for (; *list; ++list) AttackTypes[coord_of(*list) - c + 119] |= bit;
   };
   mark(LeaperTargets[LeaperKnight][centre], 8);

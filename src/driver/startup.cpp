@@ -34,6 +34,11 @@ constexpr uint64_t DefaultPollIntervalLong = 1000000;
 // Every command line passes here: echoed while debugging, then executed.
 int execute_input_line(char* line) {
   if (Control.DebugMode) send_info_string("Tarrow got command %s", line);
+#if TARROW_MP
+  // A worker the last search gave up waiting for must be done before a command changes the
+  // tables, the options or the threads it reads.
+  if (Control.SearchState == Idle) SettleWorkers();
+#endif
   return execute_command(line);
 }
 

@@ -15,7 +15,7 @@
 #include "eval/square_names.h"
 #include "eval/style.h"
 
-EvaluationState EvalState = {{-15000, -15000}, {15000, 15000}, -15000, 15000, {0, 0}};
+EvaluationState EvalState = {{{-15000}, {-15000}}, {{15000}, {15000}}, -15000, 15000, {0, 0}};
 
 namespace {
 
@@ -41,12 +41,12 @@ inline int32_t apply_percent(int32_t value, int32_t percent) {
 // the other side).
 void learn_positional(int side, int32_t positional) {
   EvaluationState& s = EvalState;
-  if (positional > shared_load(s.positionalMax[side])) {
-    shared_store(s.positionalMax[side], positional);
-    shared_store(s.positionalMin[side ^ 1], -positional);
-  } else if (positional < shared_load(s.positionalMin[side])) {
-    shared_store(s.positionalMin[side], positional);
-    shared_store(s.positionalMax[side ^ 1], -positional);
+  if (positional > s.positionalMax[side]) {
+    s.positionalMax[side] = positional;
+    s.positionalMin[side ^ 1] = -positional;
+  } else if (positional < s.positionalMin[side]) {
+    s.positionalMin[side] = positional;
+    s.positionalMax[side ^ 1] = -positional;
   }
 }
 
@@ -271,8 +271,8 @@ int32_t Evaluate(Position& pos, PlyState& ply, int32_t alpha, int32_t beta, int3
   const int side = ply.side;
   if (ply.ply >= 2 && (ply.ply >= 7 || !RootEval.minorEnding)) {
     const int32_t margin = RootEval.lazyMargin;
-    if (fast + shared_load(EvalState.positionalMax[side]) + margin < alpha) return fast;
-    if (fast + shared_load(EvalState.positionalMin[side]) - margin > beta) return fast;
+    if (fast + EvalState.positionalMax[side] + margin < alpha) return fast;
+    if (fast + EvalState.positionalMin[side] - margin > beta) return fast;
   }
   bool isDraw;
   const int32_t positional = FullEvaluation(pos, ply, fast, alpha, beta, isDraw, false, depth);

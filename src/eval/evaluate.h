@@ -5,11 +5,13 @@
 
 #include "board/position.h"
 #include "eval/percent.h"
+#include "platform/relaxed.h"
 
 // Evaluation state that lives for one search: the learned spread of positional scores that
 // drives the lazy exits, and the contempt of each side.
 struct EvaluationState {
-  int32_t positionalMax[2], positionalMin[2];  // by side to move, that side's view
+  // Learned by every search thread at once; a lost update only makes a lazy exit less sharp.
+  Relaxed<int32_t> positionalMax[2], positionalMin[2];  // by side to move, that side's view
   int32_t squareControlMax, squareControlMin;  // expensive part, White's view
   int32_t contempt[2];                         // subtracted from the fast score of that side
 };

@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "board/game.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "board/zobrist.h"
 #include "core/options.h"
+#include "platform/record_file.h"
+#include "search/search.h"
 #include "search/transposition.h"
 
 namespace {
@@ -65,6 +66,15 @@ long record_count(FILE* f) {
   if (std::fseek(f, 0, SEEK_END) != 0) return 0;
   const long size = std::ftell(f);
   return size > 0 ? size / LearningRecordSize : 0;
+}
+
+// The file may have been spoilt by anything: what a record says must at least be something
+// the search could have written. Its moves are checked against the board where they are used.
+bool plausible(const LearningRecord& r) {
+  const uint8_t bound = r.bound();
+  return r.side() <= 1 && r.pieces() >= 2 && r.pieces() <= 32 && r.score() >= -MateScore &&
+         r.score() <= MateScore && r.depth() >= 1 && r.depth() < MaxPly &&
+         (bound == 0 || bound == 0x40 || bound == 0x80);
 }
 
 // Stores the record's entry in the primary slot of its position (the displaced entry of
@@ -145,26 +155,7 @@ uint32_t learning_signature() {
 }
 
 void trim_learning_file() {
-  FILE* f = std::fopen(LearningFileName, "rb");
-  if (!f) return;
-  const long n = record_count(f);
-  std::fclose(f);
-  if (n <= LearningTrimThreshold) return;
-  f = std::fopen(LearningFileName, "rb");
-  if (!f) return;
-  std::vector<uint8_t> kept;
-  const size_t bytes = size_t(LearningTrimKeep) * LearningRecordSize;
-  bool ok = std::fseek(f, (n - LearningTrimKeep) * LearningRecordSize, SEEK_SET) == 0;
-  if (ok) {
-    kept.resize(bytes);
-    ok = std::fread(kept.data(), 1, bytes, f) == bytes;
-  }
-  std::fclose(f);
-  if (!ok) return;  // the file stays as it was
-  f = std::fopen(LearningFileName, "wb");
-  if (!f) return;
-  std::fwrite(kept.data(), 1, bytes, f);
-  std::fclose(f);
+  trim_record_file(LearningFileName, LearningRecordSize, LearningTrimThreshold, LearningTrimKeep);
 }
 
 void set_learning_candidate(int depth, int32_t score, int kind, Move best) {
@@ -189,17 +180,14 @@ void append_learning_record(const PlyState& root, Move reply) {
   const uint16_t s = uint16_t(Candidate.bytes[12] | Candidate.bytes[13] << 8) + uint16_t(Options.DrawScore);
   Candidate.bytes[12] = uint8_t(s);
   Candidate.bytes[13] = uint8_t(s >> 8);
-  FILE* f = std::fopen(LearningFileName, "ab");
-  if (!f) return;
-  std::fwrite(Candidate.bytes, 1, LearningRecordSize, f);
-  std::fclose(f);
+  append_record(LearningFileName, Candidate.bytes, LearningRecordSize);
 }
 
 bool merge_learned_positions(Position& pos, PlyState& root) {
   MergedCount = 0;
   const uint32_t signature = learning_signature();
   const int pieces = pieces_on_game_board();
-  FILE* f = std::fopen(LearningFileName, "rb");
+  FILE* f = open_records_for_reading(LearningFileName);
   if (!f) return false;
   const long n = record_count(f);
   const long first = n - long(TransTable.entries / 2);
@@ -209,7 +197,7 @@ bool merge_learned_positions(Position& pos, PlyState& root) {
   for (size_t got; (got = std::fread(batch, LearningRecordSize, MergeBatch, f)) > 0;) {
     for (size_t i = 0; i < got; ++i) {
       const LearningRecord& r = batch[i];
-      if (r.signature() != signature || r.side() > 1) continue;
+      if (r.signature() != signature || !plausible(r)) continue;
       if (Options.PreferOpen && r.side() != root.side) continue;
       if (pieces < r.pieces() || pieces > r.pieces() + MaxExtraPieces) continue;
       int differences = 0;

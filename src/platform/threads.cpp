@@ -77,4 +77,10 @@ void join_thread(ThreadHandle& thread) {
   thread.running = false;
 }
 
+void detach_thread(ThreadHandle& thread) {
+  if (!thread.running) return;
+  pthread_detach(static_cast<pthread_t>(thread.id));
+  thread.running = false;
+}
+
 void yield_processor() { sched_yield(); }

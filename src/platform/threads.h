@@ -60,5 +60,7 @@ struct ThreadHandle {
 bool start_thread(ThreadHandle& thread, void (*body)(int), int argument);
 // Waits until the thread has ended (nothing happens for a handle without a thread).
 void join_thread(ThreadHandle& thread);
+// Lets the thread run on and release its resources by itself when it ends; the handle is empty.
+void detach_thread(ThreadHandle& thread);
 
 void yield_processor();

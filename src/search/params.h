@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/relaxed.h"
+
 struct SearchParams {
   // From the options and the root preparation.
   int32_t futilityDepth;       // greatest remaining depth at which moves may be futility-pruned
@@ -21,15 +23,16 @@ struct SearchParams {
   int32_t repetitionShift;     // repetition scores are +-(ply >> shift) when checks are involved
   int32_t rootBalance;         // white minus black material at the root
   int32_t nullAllowed;         // null-move permission handed to the children of real moves
-  int32_t tbMaxMen;            // tablebase probes in the tree up to this many men (0: none)
-  int32_t tbDepthMargin;
+  // Changed by the main thread during a search (probing switched off, probing made shallower).
+  Relaxed<int32_t> tbMaxMen;   // tablebase probes in the tree up to this many men (0: none)
+  Relaxed<int32_t> tbDepthMargin;
   bool zugzwangRisk;           // the material marks the null move's need for pawn moves
 
-  // Per iteration.
-  int32_t iterationDepth;
-  int32_t extensionLimit;      // extensions only while depth + ply stays below it
-  int32_t singularPlyLimit;
-  int32_t nullPlyLimit;        // below this ply a null move needs safe pawn moves in reserve
+  // Per iteration: the main thread rewrites them while the workers search.
+  Relaxed<int32_t> iterationDepth;
+  Relaxed<int32_t> extensionLimit;    // extensions only while depth + ply stays below it
+  Relaxed<int32_t> singularPlyLimit;
+  Relaxed<int32_t> nullPlyLimit;      // below this ply a null move needs safe pawn moves in reserve
 
   // Shared state of the running search.
   uint64_t nextPoll;           // node count of the main thread's next input and clock poll

@@ -92,15 +92,21 @@ void build_root_moves(Position& pos, PlyState& root, RootSearchState& rs) {
 }
 
 // Keeps only the moves that "searchmoves" named (from, to and promotion piece must agree).
+// A list that names no legal move at all restricts nothing: a position with legal moves
+// always gets one of them as the answer.
 void restrict_to_search_moves(RootSearchState& rs) {
   if (!Control.SearchMoves[0]) return;
-  int kept = 0;
-  for (int i = 0; i < rs.count; ++i) {
-    bool listed = false;
+  auto listed = [](Move move) {
     for (const Move* m = Control.SearchMoves; *m; ++m)
-      listed |= (*m & 0x3FFFF) == (rs.moves[i].move & 0x3FFFF);
-    if (listed) rs.moves[kept++] = rs.moves[i];
-  }
+      if ((*m & 0x3FFFF) == (move & 0x3FFFF)) return true;
+    return false;
+  };
+  int kept = 0;
+  for (int i = 0; i < rs.count; ++i) kept += listed(rs.moves[i].move);
+  if (kept == 0) return;
+  kept = 0;
+  for (int i = 0; i < rs.count; ++i)
+    if (listed(rs.moves[i].move)) rs.moves[kept++] = rs.moves[i];
   rs.count = kept;
   rs.moves[kept] = {NoMove, INT32_MAX};
 }
@@ -583,7 +589,7 @@ Move WorkerThinkDriver(Position& pos) {
   rs.firstMoveSearching = false;
   build_root_moves(pos, root, rs);
   rs.singleLegalMove = rs.count == 1;
-  if (rs.count == 0 || reversible_plies(pos, root) >= 100) return NoMove;
+  if (rs.count == 0) return NoMove;
   restrict_to_search_moves(rs);
   if (rs.count == 0) return NoMove;
   share_root_list(pos, true);
@@ -622,6 +628,7 @@ void prepare_workers(bool clearPawnHash) {
 Move ThinkDriver(Position& pos) {
 #if TARROW_MP
   if (!on_main(pos)) return WorkerThinkDriver(pos);
+  SettleWorkers();  // nothing below may be cleared under a worker still in the last search
   share_root_list(pos, false);
 #endif
   // The clock runs from the moment the GUI asked, before any table is cleared.
@@ -683,7 +690,9 @@ Move ThinkDriver(Position& pos) {
 
   build_root_moves(pos, root, RootSearch);
   RootSearch.singleLegalMove = RootSearch.count == 1;
-  const bool noMove = RootSearch.count == 0 || reversible_plies(pos, root) >= 100;
+  // A position a hundred reversible plies old is a draw only once claimed: the root still
+  // searches and answers a legal move (each line that keeps the count going scores a draw).
+  const bool noMove = RootSearch.count == 0;
   if (!noMove) prepare_tablebase_search(pos, root, RootSearch);
   restrict_to_search_moves(RootSearch);
   Move rootMoves[RootMovesCapacity];

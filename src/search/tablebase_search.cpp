@@ -110,7 +110,7 @@ int32_t probe_tablebase_in_tree(Position& pos, const PlyState& node, bool fifty)
 bool tablebase_after_iteration(int d, int32_t& score) {
   const int64_t elapsed = tick_count() - Search.startTime;
   if (elapsed > 200 && Search.tbDepthMargin < 3 && probe_share(elapsed) > Options.TablebaseHitPercent)
-    ++Search.tbDepthMargin;
+    Search.tbDepthMargin += 1;
   if (!TbSearch.rootKnown || d <= 3) return true;
   const int32_t gap = score - TbSearch.rootScore;
   if (TbSearch.rootScore == 0 || (gap >= -1 && gap <= 1)) return false;
@@ -127,5 +127,5 @@ void tablebase_poll_adjust(int64_t elapsed) {
   TbSearch.lastAdjust = elapsed;
   if (Search.tbDepthMargin < Search.iterationDepth - 10 &&
       probe_share(elapsed) > Options.TablebaseHitPercent)
-    ++Search.tbDepthMargin;
+    Search.tbDepthMargin += 1;
 }

@@ -59,7 +59,7 @@ TTEntry with_generation(TTEntry e, uint32_t generation) {
 }  // namespace
 
 TranspositionTable TransTable = {{nullptr, nullptr, nullptr, nullptr}, 0, 0,
-                                 FirstSearchGeneration, {}, 0, 0, 0, {}, zeroed_allocation};
+                                 FirstSearchGeneration, {}, 0, {0}, 0, {}, zeroed_allocation};
 
 // ---- Size, clearing, generations -------------------------------------------------------------
 
@@ -107,7 +107,8 @@ int hash_fill() {
 // ---- Probe and store ---------------------------------------------------------------------------
 
 SlotRef primary_slot(const PlyState& node) {
-  return SlotRef{uint8_t(node.side * 2), node.indexKey % TransTable.entries};
+  const uint32_t entries = TransTable.entries;  // 0 when no table could be had
+  return SlotRef{uint8_t(node.side * 2), entries ? node.indexKey % entries : 0};
 }
 
 TTEntry read_slot(SlotRef slot) {
@@ -180,7 +181,13 @@ void store_entry(const PlyState& node, const StoreRequest& req) {
   }
   // Depth-preferred primary, always-replace secondary: the displaced entry moves aside.
   if (!old.is_zero() && old.key() != node.lockKey) write_slot(s, old);
-  if (old.generation() != gen || old.depth() < 1) TransTable.newEntries += 1;
+  if (old.generation() != gen || old.depth() < 1) {
+#if TARROW_MP
+    TransTable.newEntries.add_shared(1);  // every thread stores: no count may be lost
+#else
+    TransTable.newEntries += 1;
+#endif
+  }
   write_slot(p, make_entry(node.lockKey, req, node.ply, gen));
 }
 

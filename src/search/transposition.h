@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "board/position.h"
+#include "platform/relaxed.h"
 
 // Word 3 of an entry: score (signed 16 bits), stored depth (signed 8), generation (5 bits)
 // and three flags. Word 2 carries the singular flag above the second move.
@@ -73,7 +74,7 @@ struct TranspositionTable {
   uint32_t generation;             // current search generation, 2..31
   uint32_t signatureOf[32];        // evalSignature current when each generation began
   uint32_t evalSignature;          // the current one
-  uint32_t newEntries;             // primary-slot stores that took a fresh slot this search
+  Relaxed<uint32_t> newEntries;    // primary-slot stores that took a fresh slot this search
   int permanentCount;
   PermanentRecord permanent[PermanentCapacity];
   // Allocation of one array of the given byte size, zeroed; nullptr on failure. Tests replace

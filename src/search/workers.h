@@ -32,6 +32,10 @@ void ReleaseWorkers();
 // Sets the stop flag and waits for each worker to finish, at most 5000 ms each: a worker that
 // hangs does not keep the main thread from answering.
 void JoinWorkers();
+// Waits, with the stop flag set and without a limit, until no worker is still busy with an
+// earlier search that JoinWorkers gave up on. Anything that clears, resizes or refills the
+// tables the workers read calls it first.
+void SettleWorkers();
 
 // What a released worker runs; tests replace it (nullptr restores the search).
 using WorkerSearch = void (*)(Position& pos);

@@ -1,9 +1,11 @@
 // The learning file: settings signature, trimming, and merging records into the table.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -197,6 +199,139 @@ TEST_F(LearningTest, ClearingDeletesTheFileAndTheAnalysisMemory) {
   EXPECT_EQ(TransTable.permanentCount, 0);
   clear_learning_file();  // a missing file is no error
   EXPECT_EQ(records(), -1);
+}
+
+// Reads the whole file as records; a partial last record is reported through `whole`.
+std::vector<std::vector<uint8_t>> read_records(bool& whole) {
+  std::vector<std::vector<uint8_t>> out;
+  FILE* f = std::fopen(LearningFileName, "rb");
+  whole = true;
+  if (!f) return out;
+  std::vector<uint8_t> r(LearningRecordSize);
+  for (size_t got; (got = std::fread(r.data(), 1, r.size(), f)) > 0;) {
+    if (got != r.size()) whole = false;
+    else out.push_back(r);
+  }
+  std::fclose(f);
+  return out;
+}
+
+TEST_F(LearningTest, SpoiltFilesNeitherCrashNorFeedTheTable) {
+  const char* fen = "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1";
+  set_game(fen);
+  auto table_is_empty = [] {
+    for (uint8_t a = 0; a < 4; ++a)
+      for (uint32_t i = 0; i < TransTable.entries; ++i)
+        if (!read_slot(SlotRef{a, i}).is_zero()) return false;
+    return true;
+  };
+  auto merge_into_empty_table = [&] {
+    clear_transposition_table();
+    merge_learned_positions(*pos_, pos_->plies[0]);
+  };
+  // Empty, random and truncated files.
+  std::fclose(std::fopen(LearningFileName, "wb"));
+  trim_learning_file();
+  merge_into_empty_table();
+  EXPECT_TRUE(table_is_empty());
+  FILE* f = std::fopen(LearningFileName, "wb");
+  uint32_t x = 12345;
+  for (int i = 0; i < 96 * 500 + 37; ++i) std::fputc(int((x = x * 1103515245 + 12345) >> 24), f);
+  std::fclose(f);
+  trim_learning_file();
+  merge_into_empty_table();
+  EXPECT_TRUE(table_is_empty());
+
+  // A record the engine wrote, then cut off mid-record: the next append starts aligned again,
+  // so that its record is read whole and merged.
+  std::remove(LearningFileName);
+  set_learning_candidate(6, 25, LearningPvLine, move("e2e4"));
+  append_learning_record(pos_->plies[0], NoMove);
+  ASSERT_EQ(truncate(LearningFileName, 50), 0);
+  merge_into_empty_table();
+  EXPECT_TRUE(table_is_empty());
+  append_learning_record(pos_->plies[0], NoMove);
+  bool whole = false;
+  EXPECT_EQ(read_records(whole).size(), 1u);
+  EXPECT_TRUE(whole);
+  merge_into_empty_table();
+  TTEntry e;
+  ASSERT_TRUE(probe_table(pos_->plies[0], e));
+  EXPECT_EQ(e.score(), 25);
+
+  // Records with the right signature but values the search never writes are skipped.
+  const std::vector<uint8_t> good = read_records(whole)[0];
+  struct Spoil {
+    int offset;
+    uint8_t value;
+  };
+  for (const Spoil spoil : {Spoil{13, 0x7f}, Spoil{13, 0x80}, Spoil{14, 0}, Spoil{14, 0xf0},
+                            Spoil{15, 0x41}, Spoil{24, 2}, Spoil{25, 40}}) {
+    std::vector<uint8_t> bad = good;
+    bad[spoil.offset] = spoil.value;
+    f = std::fopen(LearningFileName, "wb");
+    std::fwrite(bad.data(), 1, bad.size(), f);
+    std::fclose(f);
+    merge_into_empty_table();
+    EXPECT_TRUE(table_is_empty()) << "byte " << spoil.offset;
+  }
+}
+
+// Two engines append in one directory while a third trims the file: every record stays whole
+// and none of the new ones is lost.
+TEST_F(LearningTest, ProcessesAppendingAndTrimmingAtOnceKeepEveryRecordWhole) {
+  set_game("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
+  {
+    std::vector<uint8_t> old(size_t(LearningTrimThreshold + 1000) * LearningRecordSize, 0);
+    FILE* f = std::fopen(LearningFileName, "wb");
+    ASSERT_EQ(std::fwrite(old.data(), 1, old.size(), f), old.size());
+    std::fclose(f);
+  }
+  constexpr int PerWriter = 4000;
+  std::vector<pid_t> children;
+  for (int role = 0; role < 3; ++role) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      if (role == 2) {
+        usleep(5000);  // into the appends
+        trim_learning_file();
+      } else {
+        for (int i = 0; i < PerWriter; ++i) {
+          set_learning_candidate(role + 1, i, LearningOnly, move("e2e4"));
+          append_learning_record(pos_->plies[0], NoMove);
+        }
+      }
+      _exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  bool whole = false;
+  const auto all = read_records(whole);
+  EXPECT_TRUE(whole);
+  std::vector<int> seen[2] = {std::vector<int>(PerWriter), std::vector<int>(PerWriter)};
+  const std::vector<uint8_t> zero(LearningRecordSize, 0);
+  const uint32_t key = pos_->plies[0].lockKey;
+  for (const auto& r : all) {
+    if (r == zero) continue;  // an old record
+    const uint32_t lock = r[0] | r[1] << 8 | r[2] << 16 | uint32_t(r[3]) << 24;
+    const int writer = r[14] - 1, index = r[12] | r[13] << 8;
+    ASSERT_EQ(lock, key) << "a torn record";
+    ASSERT_TRUE(writer == 0 || writer == 1);
+    ASSERT_LT(index, PerWriter);
+    EXPECT_EQ(std::memcmp(r.data() + 32, GameBoard.board + 1, 64), 0) << "a torn record";
+    seen[writer][index] += 1;
+  }
+  int lostOrDoubled = 0;
+  for (int w = 0; w < 2; ++w)
+    for (int i = 0; i < PerWriter; ++i) lostOrDoubled += seen[w][i] != 1;
+  EXPECT_EQ(lostOrDoubled, 0);
+  EXPECT_LE(long(all.size()), LearningTrimThreshold + 1000 + 2 * PerWriter);
 }
 
 }  // namespace

@@ -126,6 +126,29 @@ TEST(Protocol, ClosingTheInputPipeEndsWithStatus255) {
   EXPECT_EQ(second.wait_exit(3000), 255);
 }
 
+// A "Hash" far beyond what the process may map (a memory limit stands in for a small
+// machine): the engine says so and ends with status 255, it does not crash. The address
+// sanitizer reserves more address space than any such limit allows, so its builds skip this.
+TEST(Protocol, HashBeyondTheMemoryLimitEndsWithTheMessage) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "sanitizer builds cannot run under a memory limit";
+#endif
+  for (const char* program : {TARROW_ENGINE, TARROW_ENGINE_MP}) {
+    EngineProcess engine("/bin/sh", {"-c", std::string("ulimit -v 600000; exec ") + program});
+    ASSERT_TRUE(engine.started());
+    engine.send("uci");
+    read_reply(engine, "uciok", StartupMs);
+    engine.send("setoption name Hash value 4096");
+    engine.send("isready");
+    Lines lines;
+    EXPECT_FALSE(engine.read_until("readyok", lines, 10000)) << program;
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "info string Not enough memory for Hash"),
+              lines.end())
+        << program;
+    EXPECT_EQ(engine.wait_exit(3000), 255) << program;
+  }
+}
+
 // The generator's rule written out plainly: a 1279-word table filled by a linear congruence
 // from the seed 1, four cursors moving forward together, 100000 draws thrown away.
 std::vector<int32_t> reference_random_numbers(int count) {

@@ -229,6 +229,34 @@ TEST_F(SearchProtocol, MateScoresAndPositionsWithoutMoves) {
   }
 }
 
+// A hundred reversible plies make the draw claimable, not the game over: the engine still
+// answers a legal move, and where no move resets the count every line scores a draw.
+TEST_F(SearchProtocol, FiftyMoveCountStillGivesALegalMove) {
+  std::string shuffle = "position startpos moves";
+  for (int i = 0; i < 25; ++i) shuffle += " g1f3 g8f6 f3g1 f6g8";
+  engine_->send(shuffle);
+  engine_->send("go depth 4");
+  Lines lines = until_bestmove(30000);
+  EXPECT_TRUE(legal_in(StartFen, best_of(lines))) << lines.back();
+
+  // A rook up but no capture or pawn move to play: every line is a draw.
+  const char* rookEnding = "8/8/4k3/8/8/3K4/8/7R w - - 0 1";
+  std::string rookShuffle = std::string("position fen ") + rookEnding + " moves";
+  for (int i = 0; i < 25; ++i) rookShuffle += " h1h2 e6e7 h2h1 e7e6";
+  engine_->send(rookShuffle);
+  engine_->send("go depth 6");
+  lines = until_bestmove(30000);
+  EXPECT_TRUE(legal_in(rookEnding, best_of(lines))) << lines.back();
+  int scores = 0;
+  for (const std::string& l : lines) {
+    const auto at = l.find(" score ");
+    if (at == std::string::npos) continue;
+    scores += 1;
+    EXPECT_EQ(l.compare(at, 12, " score cp 0 "), 0) << l;
+  }
+  EXPECT_GT(scores, 0);
+}
+
 TEST_F(SearchProtocol, OneBestmovePerGoWhateverArrivesMeanwhile) {
   engine_->send("position startpos");
   engine_->send("go movetime 400");

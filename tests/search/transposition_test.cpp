@@ -292,6 +292,7 @@ TEST(TableSize, FailedResizeFallsBackWithoutDanglingArrays) {
   restore_permanent_entries();
   EXPECT_FALSE(probe_table(n, e));
   EXPECT_EQ(hash_fill(), 0);
+  EXPECT_EQ(primary_slot(n).index, 0u) << "no division by the missing size";
   TransTable.allocate = [](size_t bytes) { return std::calloc(1, bytes); };
   EXPECT_TRUE(resize_transposition_table(4));
   free_transposition_table();

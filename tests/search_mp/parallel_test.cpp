@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "board/game.h"
 #include "board/legality.h"
@@ -133,10 +134,22 @@ TEST_F(Parallel, EveryReleaseRunsEachWorkerOnceAndTheJoinWaitsForThem) {
 }
 
 AutoResetEvent Unhang;
+std::atomic<int> Entered{0}, Finished{0};
 
-TEST_F(Parallel, AWorkerThatHangsDoesNotHoldTheMainThreadLongerThanFiveSeconds) {
-  set_worker_search([](Position&) { Unhang.wait(30000); });
+TEST_F(Parallel, AWorkerThatHangsDoesNotHoldTheMainThreadNorPassForTheNextSearch) {
+  // The first search hangs until released; the next one works for a while.
+  set_worker_search([](Position&) {
+    if (++Entered == 1) {
+      Unhang.wait(30000);
+    } else {
+      const auto start = Clock::now();
+      while (ms_since(start) < 300) {
+      }
+    }
+    Finished += 1;
+  });
   set_thread_count(2);
+  Entered = Finished = 0;
   Unhang.reset();
   ReleaseWorkers();
   const auto start = Clock::now();
@@ -144,7 +157,34 @@ TEST_F(Parallel, AWorkerThatHangsDoesNotHoldTheMainThreadLongerThanFiveSeconds) 
   const int64_t waited = ms_since(start);
   EXPECT_GE(waited, 4900);
   EXPECT_LT(waited, 8000);
-  Unhang.set();  // the tear-down can now end the worker
+
+  // The next search is released while the worker still hangs in the last one; when that one
+  // ends, its late signal must not end the new join before the new search has run.
+  ReleaseWorkers();
+  std::thread unhang([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Unhang.set();
+  });
+  JoinWorkers();
+  unhang.join();
+  EXPECT_EQ(Finished.load(), 2);
+}
+
+TEST_F(Parallel, SettlingWaitsForAWorkerStillInTheLastSearch) {
+  set_worker_search([](Position&) {
+    while (!Control.StopRequested) {
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // winding down
+    Finished += 1;
+  });
+  set_thread_count(3);
+  Finished = 0;
+  SettleWorkers();  // nothing to wait for
+  Control.StopRequested = false;
+  ReleaseWorkers();
+  SettleWorkers();
+  EXPECT_TRUE(Control.StopRequested);
+  EXPECT_EQ(Finished.load(), 2) << "both workers ended before the tables may be touched";
 }
 
 TEST_F(Parallel, MovesInProgressClearByThread) {
@@ -198,6 +238,19 @@ TEST_F(Parallel, TwoThreadsFindTheMoveAndBothSearch) {
   EXPECT_GT(workerNodes, 1000u) << "the worker searched the same root";
   EXPECT_EQ(total_nodes(), mainNodes + workerNodes);
   EXPECT_TRUE(Control.StopRequested) << "the workers were stopped at the end";
+}
+
+TEST_F(Parallel, FourThreadsShareTheSearchWhateverTheProcessors) {
+  set_thread_count(4);
+  ASSERT_EQ(Options.ThreadCount, 4);
+  const char* middlegame = "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP1B1PPP/R2QKB1R w KQ - 0 8";
+  for (int depth : {6, 8}) EXPECT_TRUE(legal_in(middlegame, search(middlegame, depth)));
+  uint64_t sum = 0;
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_GT(ThreadPositions[i]->nodes, 0u) << "thread " << i;
+    sum += ThreadPositions[i]->nodes;
+  }
+  EXPECT_EQ(total_nodes(), sum);
 }
 
 TEST_F(Parallel, OneThreadSearchesAreRepeatable) {
