@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what the build needs on a fresh Debian machine: g++, cmake and GoogleTest (and clang
-# with libFuzzer when asked for "fuzz").
+# Installs what the build needs on a fresh Debian machine: g++, cmake and GoogleTest, for the
+# tablebase tests only Debian's Gaviota probing library and its 3-man tables (an oracle), and
+# clang with libFuzzer when asked for "fuzz".
 set -euo pipefail
 missing=()
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
 command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+[ -e /usr/include/gtb-probe.h ] || missing+=(libgaviotatb-dev)
+[ -d /usr/share/gaviotatb ] || missing+=(gaviotatb)
 # "install-deps.sh fuzz": also clang with libFuzzer, for make fuzz.
 if [ "${1:-}" = fuzz ]; then
   command -v clang++ >/dev/null 2>&1 || missing+=(clang)

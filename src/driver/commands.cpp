@@ -13,6 +13,7 @@
 #include "learn/learning.h"
 #include "search/control.h"
 #include "search/root.h"
+#include "tablebase/binding.h"
 
 namespace {
 
@@ -56,8 +57,9 @@ void setoption_command(Tokenizer& tokens) {
 }
 
 void isready_command() {
-  // Re-reading the tablebases with the new path and cache size arrives with the tablebases.
-  if (Options.TablebasesDirty) Options.TablebasesDirty = false;
+  // New "NalimovPath" or "NalimovCache": the tables are catalogued again, once no search
+  // is probing them.
+  if (Control.SearchState == Idle) tablebase_apply_settings();
   send_line("readyok\n");
 }
 

@@ -3,6 +3,7 @@
 //   perft DEPTH [FEN] [bulk]  counts the legal move tree (move generator test and benchmark)
 //   bench [DEPTH] [stats]  searches a fixed set of positions; prints "nodes N nps M" last
 //   random COUNT        prints the first COUNT numbers of the random generator, one a line
+//   tbprobe PATH FEN    the tablebase value of a position: "win N", "loss N", "draw" or "none"
 #include "search/ablation.h"
 #include <cstdio>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "core/random.h"
 #include "driver/main_loop.h"
 #include "driver/startup.h"
+#include "tablebase/binding.h"
 
 namespace {
 
@@ -35,6 +37,7 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "perft") == 0) return perft_command(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "bench") == 0) return bench_command(argc - 1, argv + 1);
   if (argc > 1 && std::strcmp(argv[1], "random") == 0) return random_command(argc - 1, argv + 1);
+  if (argc > 1 && std::strcmp(argv[1], "tbprobe") == 0) return tbprobe_command(argc - 1, argv + 1);
   if (!startup()) return 0;  // no memory for the game record: nothing to offer
   return main_loop();
 }

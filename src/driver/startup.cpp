@@ -23,6 +23,7 @@
 #endif
 #include "platform/input.h"
 #include "platform/system.h"
+#include "tablebase/binding.h"
 
 namespace {
 
@@ -116,6 +117,7 @@ void shutdown() {
   free_game_storage();
   free_hash_tables();
   free_thread_eval_tables(main_position());
+  tablebase_shutdown();
 }
 
 void fail_out_of_memory() {

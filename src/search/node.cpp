@@ -13,6 +13,7 @@
 #include "search/prefetch.h"
 #include "search/repetition.h"
 #include "search/search.h"
+#include "search/tablebase_search.h"
 #include "search/transposition.h"
 #if TARROW_MP
 #include "core/options.h"
@@ -458,6 +459,10 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
   if (reversible_plies(pos, node) >= 100) {
     if (!inCheck) return 0;
     fifty = true;
+  }
+  if (node.pieces <= Search.tbMaxMen) {
+    const int32_t known = probe_tablebase_in_tree(pos, node, fifty);
+    if (known != NoTablebaseValue) return known;
   }
   if (node.pawnKey == 0 && node.phase[White] + node.phase[Black] < 2) return 0;
   if (ply >= MaxPly - 1) return alpha;

@@ -23,8 +23,9 @@ struct SearchParams {
   int32_t repetitionShift;     // repetition scores are +-(ply >> shift) when checks are involved
   int32_t rootBalance;         // white minus black material at the root
   int32_t nullAllowed;         // null-move permission handed to the children of real moves
-  int32_t tbMaxMen;            // tablebase probes in the tree up to this many men (0: none)
-  int32_t tbDepthMargin;
+  // Changed by the main thread during a search (probing switched off, probing made shallower).
+  Relaxed<int32_t> tbMaxMen;   // tablebase probes in the tree up to this many men (0: none)
+  Relaxed<int32_t> tbDepthMargin;
   bool zugzwangRisk;           // the material marks the null move's need for pawn moves
 
   // Per iteration: the main thread rewrites them while the workers search.

@@ -11,6 +11,7 @@
 #include "search/params.h"
 #include "search/report.h"
 #include "search/search.h"
+#include "search/tablebase_search.h"
 #include "search/timeman.h"
 #include "search/transposition.h"
 
@@ -36,6 +37,7 @@ void wait_out_node_limit() {
 // the hash fill with the speed every 1500 ms.
 void send_periodic_lines(const Position& pos, const PlyState& node, int64_t elapsed) {
   if (elapsed < 2000) return;
+  tablebase_poll_adjust(elapsed);
   const int64_t now = Search.startTime + elapsed;
   if (Options.ShowCurrLine && now - Report.lastCurrLineTick > 750) {
     Report.lastCurrLineTick = now;

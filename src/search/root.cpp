@@ -24,6 +24,7 @@
 #include "search/repetition.h"
 #include "search/search.h"
 #include "search/stats.h"
+#include "search/tablebase_search.h"
 #include "search/threads.h"
 #include "search/timeman.h"
 #include "search/transposition.h"
@@ -664,7 +665,6 @@ Move ThinkDriver(Position& pos) {
   }
   set_table_signature(RootEval.evalSerial);
   load_search_settings(root);
-  Search.tbMaxMen = 0;
   Search.tbDepthMargin = Options.TablebaseDepthBias;
   const bool clearPawnHash = !Options.KeepHashMain || RootEval.pawnTermsFingerprint != RootSearch.lastPawnTerms;
   if (clearPawnHash) clear_pawn_hash(pos);
@@ -693,10 +693,12 @@ Move ThinkDriver(Position& pos) {
   // A position a hundred reversible plies old is a draw only once claimed: the root still
   // searches and answers a legal move (each line that keeps the count going scores a draw).
   const bool noMove = RootSearch.count == 0;
+  if (!noMove) prepare_tablebase_search(pos, root, RootSearch);
   restrict_to_search_moves(RootSearch);
   Move rootMoves[RootMovesCapacity];
   for (int i = 0; i < RootSearch.count; ++i) rootMoves[i] = RootSearch.moves[i].move;
   start_search_report(rootMoves, RootSearch.count);
+  report_tablebase_root();
   if (noMove || RootSearch.count == 0) {
     wait_while_pondering();
     send_search_summary(elapsed_ms());
@@ -732,6 +734,7 @@ Move ThinkDriver(Position& pos) {
     log_iteration(d, pos.nodes);
     lastScore = RootSearch.bestScore;
     if (!after_iteration(pos, it)) break;
+    if (!tablebase_after_iteration(d, lastScore)) break;
   }
   if (!anyMoveSearched) RootSearch.bestMove = RootSearch.moves[0].move;
 

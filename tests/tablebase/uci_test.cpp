@@ -1,0 +1,73 @@
+// The tables through the real program: "NalimovPath" takes effect at "isready", and the search
+// reports exact mates and table hits.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/engine_process.h"
+#include "tables.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+bool any_line_has(const Lines& lines, const std::string& text) {
+  for (const std::string& l : lines)
+    if (l.find(text) != std::string::npos) return true;
+  return false;
+}
+
+// Sends "go ..." and gathers the lines up to the "bestmove" line.
+Lines search(EngineProcess& engine, const std::string& go) {
+  engine.send(go);
+  Lines lines;
+  std::string line;
+  while (engine.read_line(line, 10000)) {
+    if (line.rfind("bestmove", 0) == 0) return lines;
+    lines.push_back(line);
+  }
+  ADD_FAILURE() << "no bestmove after " << go;
+  return lines;
+}
+
+class TablebaseUci : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(TablebaseUci, PathTakesEffectAtIsreadyAndTheSearchSeesExactMates) {
+  EngineProcess engine(GetParam());
+  ASSERT_TRUE(engine.started());
+  Lines lines;
+  engine.send("uci");
+  ASSERT_TRUE(engine.read_until("uciok", lines, 8000));
+  const std::string mateInThree = "position fen 8/7Q/8/1k6/3K4/8/8/8 w - - 0 1";
+
+  // Without tables the one-ply search sees no mate; a new cache size alone starts nothing.
+  engine.send("setoption name NalimovCache value 2");
+  engine.send("isready");
+  ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
+  engine.send(mateInThree);
+  lines = search(engine, "go depth 1");
+  EXPECT_FALSE(any_line_has(lines, "score mate 3"));
+  EXPECT_FALSE(any_line_has(lines, "tbhits"));
+
+  engine.send("setoption name NalimovPath value " + tbtest::generated_tables());
+  engine.send("isready");
+  ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
+  engine.send(mateInThree);
+  lines = search(engine, "go depth 1");
+  EXPECT_TRUE(any_line_has(lines, "score mate 3")) << "no exact mate reported";
+  EXPECT_TRUE(any_line_has(lines, "tbhits"));
+
+  // "Use Tablebases" Never: the tables stay catalogued but the search does not probe.
+  engine.send("setoption name Use Tablebases value Never");
+  engine.send(mateInThree);
+  lines = search(engine, "go depth 1");
+  EXPECT_FALSE(any_line_has(lines, "tbhits"));
+
+  engine.send("quit");
+  EXPECT_EQ(engine.wait_exit(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothPrograms, TablebaseUci, ::testing::Values(TARROW_ENGINE, TARROW_ENGINE_MP));
+
+}  // namespace
