@@ -29,14 +29,15 @@ test-slow: all
 # The CI gates. test-asan: every suite built with the address and undefined-behaviour
 # sanitizers. test-tsan: the parallel program and its suite with the thread sanitizer, plus
 # searches with several threads through pipes. Each builds only what it runs.
-SUITES := $(patsubst tests/%/,test_%,$(filter-out tests/support/ tests/slow/,$(wildcard tests/*/)))
+# The GoogleTest suites: every folder of tests/ with C++ sources (script tests need no build).
+SUITES := $(sort $(patsubst tests/%/,test_%,$(dir $(filter-out tests/support/% tests/slow/%,$(wildcard tests/*/*.cpp)))))
 SANITIZER_OPTIONS := ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	TSAN_OPTIONS=halt_on_error=1:exitcode=66:second_deadlock_stack=1:suppressions=$(CURDIR)/tools/tsan.supp
 
 test-asan: | deps
 	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DTARROW_SANITIZE=address
-	cmake --build build-asan -j $(JOBS) --target engine engine-mp $(SUITES)
+	cmake --build build-asan -j $(JOBS) --target engine engine-mp tbgen $(SUITES)
 	$(SANITIZER_OPTIONS) ctest --test-dir build-asan --output-on-failure -j $(JOBS) -LE slow
 
 test-tsan: | deps
