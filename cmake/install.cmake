@@ -6,9 +6,10 @@ include(GNUInstallDirs)
 
 install(PROGRAMS $<TARGET_FILE:engine> DESTINATION games RENAME tarrow)
 install(PROGRAMS $<TARGET_FILE:engine-mp> DESTINATION games RENAME tarrow-mp)
-# The tablebase library, once a build defines it, goes with the programs.
+# The tablebase library is a module that other programs load with dlopen, not a library to
+# link against: it goes to a folder of its own (no soname, no ldconfig cache entry).
 if(TARGET tarrowtb)
-  install(TARGETS tarrowtb LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(TARGETS tarrowtb LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tarrow)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/doc/tarrow.6 ${CMAKE_SOURCE_DIR}/doc/tarrow-mp.6
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
