@@ -69,7 +69,7 @@ bench: $(BUILD)/Makefile
 	./$(BUILD)/engine bench
 
 install: $(BUILD)/Makefile
-	cmake --build $(BUILD) -j $(JOBS) --target engine engine-mp
+	cmake --build $(BUILD) -j $(JOBS) --target engine engine-mp tarrowtb
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
 uninstall:
