@@ -29,7 +29,7 @@ function usage(message) {
       '                   [--oracle CMD] [--oracle-nodes N] [--oracle-option NAME=VALUE]...\n' +
       '                   [--oracle-concurrency N] [--threshold CP] [--lost CP] [--max-ply N]\n' +
       '                   [--replay-engine CMD | --no-replay] [--replay-scope game|process]\n' +
-      '                   [--fresh] [--games N,N,...]');
+      '                   [--fresh] [--replay-nodes] [--repeat K] [--games N,N,...]');
   process.exit(2);
 }
 
@@ -39,6 +39,7 @@ function parseArgs(argv) {
     oracle: '/usr/games/stockfish', oracleNodes: 200000, oracleOptions: [], oracleConcurrency: 1,
     threshold: 150, lost: 500, maxPly: 80,
     replayEngine: null, replay: true, replayScope: 'game', fresh: false, games: null,
+    replayNodes: false, repeat: 1,
   };
   for (let i = 2; i < argv.length; i++) {
     const a = argv[i];
@@ -66,6 +67,8 @@ function parseArgs(argv) {
       case '--no-replay': args.replay = false; break;
       case '--replay-scope': args.replayScope = value(); break;
       case '--fresh': args.fresh = true; break;
+      case '--replay-nodes': args.replayNodes = true; break;
+      case '--repeat': args.repeat = number(); break;
       case '--games': args.games = value().split(',').map((g) => parseInt(g, 10)); break;
       case '--help': case '-h': usage();
       default: usage(`unknown argument ${a}`);
@@ -76,6 +79,7 @@ function parseArgs(argv) {
   if (!['game', 'process'].includes(args.replayScope)) usage('--replay-scope is game or process');
   if (!(args.oracleConcurrency >= 1)) usage('--oracle-concurrency must be 1 or more');
   if (!(args.oracleNodes >= 1)) usage('--oracle-nodes must be 1 or more');
+  if (!(args.repeat >= 1)) usage('--repeat must be 1 or more');
   for (const o of args.oracleOptions) if (!o.includes('=')) usage(`option ${o} is not NAME=VALUE`);
   return args;
 }
@@ -294,6 +298,16 @@ function freshSteps(steps) {
     { send: go.send.replace(/\s+ponder\b/, ''), await: 'bestmove' }];
 }
 
+// The replay with every search of the game asked for by the node count the engine reported at
+// its end ("go nodes N") instead of by the clocks. A timed search stops wherever the clock runs
+// out, and the machine's load moves that point; by nodes the same game is searched to the same
+// extent every time, so a blunder that comes back here but not on the clock is an effect of how
+// far the search got, not of state the game left behind. Ponder searches stay as they were.
+function nodeSteps(steps) {
+  return steps.map((s) => (/^go\b/.test(s.send) && !/\bponder\b/.test(s.send) && s.nodes > 0
+    ? { ...s, send: `go nodes ${s.nodes}` } : s));
+}
+
 // ---------------------------------------------------------------------------------------------
 // Report
 
@@ -374,7 +388,7 @@ async function main() {
     const { game, info, side } = plan;
     plan.judged = judgeMoves(game.moves, plan.evals, { ...args, bookPlies: game.bookPlies });
     for (const m of plan.judged.filter((j) => j.blunder)) {
-      const row = { game, move: m, ours: m.side === side, replay: '-', fresh: '-' };
+      const row = { game, move: m, ours: m.side === side, replay: '-', fresh: '-', nodes: '-' };
       flagged.push(row);
       if (!row.ours || !args.replay || !entries) continue;
       const proc = info.proc[m.side];
@@ -386,12 +400,27 @@ async function main() {
         continue;
       }
       const command = args.replayEngine || processStart(entries, proc).command;
-      const verdict = (r) => (r.error ? `? (${r.error})` : r.last === m.lan ? 'yes' : `no (${r.last})`);
-      row.replay = verdict(await replay(command, steps));
+      // With --repeat K each replay runs K times and the verdict counts how often the game's
+      // move came back: "yes" only if it did every time, "2/5" when it did sometimes.
+      const verdict = async (s) => {
+        const others = [];
+        let same = 0;
+        for (let k = 0; k < args.repeat; k++) {
+          const r = await replay(command, s);
+          if (r.error) return `? (${r.error})`;
+          if (r.last === m.lan) same++;
+          else others.push(r.last);
+        }
+        if (same === args.repeat) return 'yes';
+        if (same === 0) return `no (${[...new Set(others)].join(' ')})`;
+        return `${same}/${args.repeat} (${[...new Set(others)].join(' ')})`;
+      };
+      row.replay = await verdict(steps);
       if (args.fresh) {
         const fresh = freshSteps(steps);
-        row.fresh = fresh ? verdict(await replay(command, fresh)) : '? (no search in the log)';
+        row.fresh = fresh ? await verdict(fresh) : '? (no search in the log)';
       }
+      if (args.replayNodes) row.nodes = await verdict(nodeSteps(steps));
     }
   }
 
@@ -401,12 +430,12 @@ async function main() {
       `${args.threshold} cp or more is flagged, up to ply ${args.maxPly}, unless the mover was already ` +
       `${args.lost} cp down`);
   if (flagged.length) {
-    const rows = [['game', 'ply', 'player', 'move', 'before', 'after', 'drop', 'own', 'replay', 'fresh']];
+    const rows = [['game', 'ply', 'player', 'move', 'before', 'after', 'drop', 'own', 'replay', 'fresh', 'by nodes']];
     for (const f of flagged) {
       const plan = plans.find((p) => p.game === f.game);
       rows.push([f.game.round, f.move.ply, f.ours ? names(plan).ours : names(plan).theirs,
         `${f.move.san} ${f.move.lan}`, formatCp(f.move.before), formatCp(f.move.after), f.move.drop,
-        ownScore(f.move.comment), f.replay, f.fresh]);
+        ownScore(f.move.comment), f.replay, f.fresh, f.nodes]);
     }
     console.log('');
     console.log(table(rows));
@@ -433,7 +462,8 @@ async function main() {
   if (replayed.length) {
     const count = (key) => replayed.filter((f) => f[key] === 'yes').length;
     console.log(`reproduced by the game's command sequence: ${count('replay')} of ${replayed.length}` +
-        (args.fresh ? `; from the bare position: ${count('fresh')} of ${replayed.length}` : ''));
+        (args.fresh ? `; from the bare position: ${count('fresh')} of ${replayed.length}` : '') +
+        (args.replayNodes ? `; by the game's node counts: ${count('nodes')} of ${replayed.length}` : ''));
   }
 }
 
@@ -444,4 +474,5 @@ if (require.main === module) {
   });
 }
 
-module.exports = { readPgnGames, judgeMoves, scoreFromInfo, terminalScore, ownScore, freshSteps, replay, engineSide };
+module.exports = { readPgnGames, judgeMoves, scoreFromInfo, terminalScore, ownScore, freshSteps, nodeSteps, replay,
+  engineSide };

@@ -74,8 +74,9 @@ function replyAwaited(replies) {
   return null;
 }
 
-// The steps that replay what one process received: [{ send, await, reply }], where `await` is
-// null, 'uciok', 'readyok' or 'bestmove' and `reply` the original reply awaited.
+// The steps that replay what one process received: [{ send, await, reply, nodes }], where
+// `await` is null, 'uciok', 'readyok' or 'bestmove', `reply` the original reply awaited and
+// `nodes` the last node count the engine reported for that step (null if it reported none).
 //
 // entries  parsed log
 // proc     the process id ("p3")
@@ -108,7 +109,12 @@ function replaySteps(entries, proc, game, ply, scope = 'game') {
   return steps.map((s) => {
     const awaited = replyAwaited(s.replies);
     const reply = awaited && s.replies.find((r) => r === awaited || r.startsWith(awaited));
-    return { send: s.send, await: awaited, reply };
+    let nodes = null;
+    for (const r of s.replies) {
+      const m = r.match(/^info\b.*\bnodes (\d+)/);
+      if (m) nodes = parseInt(m[1], 10);
+    }
+    return { send: s.send, await: awaited, reply, nodes };
   });
 }
 

@@ -8,7 +8,8 @@ const fs = require('fs');
 const os = require('os');
 const path = require('path');
 const { Chess } = require('chess.js');
-const { judgeMoves, scoreFromInfo, terminalScore, readPgnGames, replay, freshSteps, engineSide } = require('../blunders');
+const { judgeMoves, scoreFromInfo, terminalScore, readPgnGames, replay, freshSteps, nodeSteps, engineSide } =
+  require('../blunders');
 const { parseLog, replaySteps, gameInfo } = require('../uci_log');
 
 const here = __dirname;
@@ -120,6 +121,14 @@ test('a pondering game replays too: ponder searches, ponderhit and stop where th
   assert.deepStrictEqual(fresh.slice(0, 4).map((s) => s.send), ['uci', 'isready', 'ucinewgame', 'isready']);
   assert.match(fresh[fresh.length - 1].send, /^go wtime \d+ btime \d+ winc 0 binc 0$/);
   assert.match(fresh[fresh.length - 2].send, /^position startpos moves /);
+  // By nodes: every clocked search asks for the node count the engine reported at its end; the
+  // ponder searches and everything else stay as they were.
+  const byNodes = nodeSteps(steps);
+  steps.forEach((s, i) => {
+    if (/^go wtime/.test(s.send)) assert.strictEqual(byNodes[i].send, 'go nodes 1', s.send);
+    else assert.strictEqual(byNodes[i].send, s.send);
+  });
+  assert.ok(byNodes.some((s) => s.send === 'go nodes 1'));
 });
 
 test('the blunder finder on a scripted oracle: flags, skips, replays and per-game counts', () => {
@@ -156,9 +165,9 @@ test('the blunder finder on a scripted oracle: flags, skips, replays and per-gam
   const out = run(['--fresh']);
   const rows = out.split('\n').filter((l) => /^\d+\s+\d+\s+Fake/.test(l)).map((l) => l.split(/\s{2,}/));
   assert.deepStrictEqual(rows, [
-    ['1', '10', 'Fake fine', rows[0] && rows[0][3], '0', '-mate', '10000', '+0.04/4', '-', '-'],
-    ['1', '14', 'Fake fine', rows[1] && rows[1][3], '0', '-150', '150', '+0.06/6', '-', '-'],
-    ['2', '10', 'Fake stateful', rows[2] && rows[2][3], '0', '-400', '400', '+0.14/4', rows[2] && rows[2][8], rows[2] && rows[2][9]],
+    ['1', '10', 'Fake fine', rows[0] && rows[0][3], '0', '-mate', '10000', '+0.04/4', '-', '-', '-'],
+    ['1', '14', 'Fake fine', rows[1] && rows[1][3], '0', '-150', '150', '+0.06/6', '-', '-', '-'],
+    ['2', '10', 'Fake stateful', rows[2] && rows[2][3], '0', '-400', '400', '+0.14/4', rows[2] && rows[2][8], rows[2] && rows[2][9], '-'],
   ], out);
   // Only the whole process history brings back the engine's move; a replay of game 2 alone
   // and a search of the bare position play the first legal move instead.
@@ -178,7 +187,7 @@ test('the blunder finder on a scripted oracle: flags, skips, replays and per-gam
   assert.deepStrictEqual([Math.min(...plies), Math.max(...plies), plies.length], [2, 16, 30]);
   assert.ok(fs.readFileSync(asked, 'utf8').includes('\tgo nodes 5000'));
 
-  const whole = run(['--replay-scope', 'process']);
-  assert.match(whole, /^2\s+10\s+Fake stateful .*\s+yes\s+-$/m, whole);
-  assert.match(whole, /reproduced by the game's command sequence: 1 of 1$/m);
+  const whole = run(['--replay-scope', 'process', '--replay-nodes', '--repeat', '2']);
+  assert.match(whole, /^2\s+10\s+Fake stateful .*\s+yes\s+-\s+yes$/m, whole);
+  assert.match(whole, /reproduced by the game's command sequence: 1 of 1; by the game's node counts: 1 of 1$/m);
 });
