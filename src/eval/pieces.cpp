@@ -50,7 +50,7 @@ bool pinned(const Position& pos, Square s) {
 // Value of a passed pawn on s beyond its table value: blockaders, rooks behind and in front,
 // control of the stop square and of the whole path, the enemy king ahead of it.
 template <int Us>
-int32_t passed_pawn_dynamics(const Context& c, Square s) {
+[[gnu::noinline]] int32_t passed_pawn_dynamics(const Context& c, Square s) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -122,7 +122,7 @@ int32_t passed_pawn_dynamics(const Context& c, Square s) {
 }
 
 template <int Us>
-int32_t pawn_terms(const Context& c, Square s, int& unstoppable) {
+[[gnu::always_inline]] inline int32_t pawn_terms(const Context& c, Square s, int& unstoppable) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -371,12 +371,40 @@ void man_terms(const Context& c, Square s, int32_t& pawnSum, int32_t& pieceSum, 
   }
 }
 
-// One side's loop over its colour list; values from that side's view.
+// The pieces' terms, called out of line from the side loop: they are long and fewer than the
+// pawns, whose short terms stay inline.
+template <int Us>
+[[gnu::noinline]] int32_t piece_terms(const Context& c, Square s, int type) {
+  switch (type) {
+    case 3: return knight_terms<Us>(c, s);
+    case 5: return bishop_terms<Us>(c, s);
+    case 6: {
+      int32_t queenSum = 0;
+      const int32_t v = rook_terms<Us>(c, s, queenSum);
+      return v + queenSum;
+    }
+    case 7: return queen_terms<Us>(c, s);
+    default: return 0;
+  }
+}
+
+// One side's loop over its colour list; values from that side's view. The sums stay in
+// registers across the loop (the order of the men does not matter to them).
 template <int Us>
 void side_terms(const Context& c, int32_t& pawnSum, int32_t& pieceSum, int& unstoppable) {
   const uint8_t* list = colour_list(c.pos, Us);
-  for (int i = 1; list[i]; ++i)
-    if (list[i] != CapturedMark) man_terms<Us>(c, list[i], pawnSum, pieceSum, unstoppable);
+  int32_t pawns = 0, pieces = 0;
+  int free = 0;
+  for (int i = 1; list[i]; ++i) {
+    const Square s = list[i];
+    if (s == CapturedMark) continue;
+    const int type = piece_type(c.pos.board[s]);
+    if (type == 2) pawns += pawn_terms<Us>(c, s, free);
+    else pieces += piece_terms<Us>(c, s, type);
+  }
+  pawnSum += pawns;
+  pieceSum += pieces;
+  unstoppable += free;
 }
 
 template <int Us>
