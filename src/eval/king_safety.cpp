@@ -28,6 +28,37 @@ constexpr ZoneTable build_zones() {
 }
 constexpr ZoneTable Zones = build_zones();
 
+// The zone as the middlegame king safety walks it, per colour and real king square: the real
+// square of each zone square and what its place relative to the king contributes.
+struct ZoneSquare {
+  uint8_t real;     // 0 ends the zone
+  uint8_t front;    // ahead of the king's rank, or on it to the right (counts defenders)
+  uint8_t beyond;   // further ahead than that (a piece there adds to the pressure)
+  uint8_t shield;   // weight of an own pawn here in the shield: 2 just ahead, 1 beside or two ahead
+};
+struct ZoneSquareTable {
+  ZoneSquare z[2][SquareCount][12];
+};
+constexpr ZoneSquareTable build_zone_squares() {
+  ZoneSquareTable t{};
+  for (int colour = 0; colour < 2; ++colour)
+    for (Square king = 1; king <= 64; ++king) {
+      const Square relKing = colour == White ? king : flip_square(king);
+      const int kingRank = rank_of(relKing);
+      for (int i = 0; Zones.s[relKing][i]; ++i) {
+        const Square z = Zones.s[relKing][i];
+        const int r = rank_of(z);
+        ZoneSquare& q = t.z[colour][king][i];
+        q.real = uint8_t(colour == White ? z : flip_square(z));
+        q.front = z > relKing + 1;
+        q.beyond = z > relKing + 2;
+        q.shield = r == kingRank + 1 ? 2 : r >= kingRank ? 1 : 0;
+      }
+    }
+  return t;
+}
+constexpr ZoneSquareTable ZoneSquares = build_zone_squares();
+
 constexpr int32_t kingAttackTable[14] = {6,   2,   -3,  -9,  -16, -24,  -33,
                                          -43, -54, -66, -79, -93, -108, -124};
 constexpr int32_t shieldTable[8] = {-50, -35, -25, -12, 0, 0, 0, 0};
@@ -107,25 +138,20 @@ int32_t king_safety(const Position& pos, PlyState& ply, const PawnEntry& pawns, 
   bool flight = false, backedContact = false;
   const int kingRank = rank_of(relKing);
 
-  for (const uint8_t* zp = Zones.s[relKing]; *zp; ++zp) {
-    const Square z = *zp;
-    const Square real = V::rel(z);
+  for (const ZoneSquare* zp = ZoneSquares.z[Us][king]; zp->real; ++zp) {
+    const Square real = zp->real;
     const int piece = pos.board[real];
     const int att = enemy[real].count;
     const int def = own[real].count;
     // The squares in front: defenders beyond the king itself (a square holding an own piece
     // keeps them all).
-    if (z > relKing + 1) defence += def - (V::owns(piece) && !is_pawn(piece) ? 0 : 1);
-    if (piece == V::own(2)) {
-      const int r = rank_of(z);
-      if (r == kingRank + 1) shield += 2;
-      else if (r >= kingRank) shield += 1;
-    }
+    if (zp->front) defence += def - (V::owns(piece) && !is_pawn(piece) ? 0 : 1);
+    if (piece == V::own(2)) shield += zp->shield;
     if (att == 0) {
       if (piece == Empty || V::enemy_owns(piece)) flight = true;
       continue;
     }
-    pressure += att + (z > relKing + 2 && !is_pawn(piece) ? 1 : 0);
+    pressure += att + (zp->beyond && !is_pawn(piece) ? 1 : 0);
     if (def < att) ++outnumbered;
     for (int i = 0; i < att; ++i) {
       const Square a = enemy[real].squares[i];

@@ -17,6 +17,21 @@ inline bool diagonal(Square a, Square b) {
   return d == 7 || d == -7 || d == 9 || d == -9;
 }
 
+// Where a side's queens stand, gathered once per evaluation for the terms of every rook.
+struct QueenFacts {
+  Square first;    // the first queen of the list, 0 without one
+  uint32_t files;  // bit f set for each file f (1..8) holding a queen
+};
+
+QueenFacts queen_facts(const Position& pos, int colour) {
+  QueenFacts q{0, 0};
+  for_each_piece(pos, with_colour(7, colour), [&](Square s) {
+    if (!q.first) q.first = s;
+    q.files |= 1u << file_of(s);
+  });
+  return q;
+}
+
 // Everything a side's terms read besides the board.
 struct Context {
   const Position& pos;
@@ -24,6 +39,7 @@ struct Context {
   const PawnEntry& pawns;
   const RootEvaluation& root;
   bool endgameForm;
+  QueenFacts queens[2];
 };
 
 // A man on s that an enemy slider attacks, with a more valuable own man right behind it on
@@ -50,7 +66,7 @@ bool pinned(const Position& pos, Square s) {
 // Value of a passed pawn on s beyond its table value: blockaders, rooks behind and in front,
 // control of the stop square and of the whole path, the enemy king ahead of it.
 template <int Us>
-int32_t passed_pawn_dynamics(const Context& c, Square s) {
+[[gnu::noinline]] int32_t passed_pawn_dynamics(const Context& c, Square s) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -122,7 +138,7 @@ int32_t passed_pawn_dynamics(const Context& c, Square s) {
 }
 
 template <int Us>
-int32_t pawn_terms(const Context& c, Square s, int& unstoppable) {
+[[gnu::always_inline]] inline int32_t pawn_terms(const Context& c, Square s, int& unstoppable) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -274,19 +290,14 @@ int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
   }
 
   const int ownPawns = V::own_pawns(pawns, f), enemyPawns = V::enemy_pawns(pawns, f);
-  bool enemyQueenOnFile = false;
-  for_each_piece(pos, V::enemy(7),
-                 [&](Square q) { enemyQueenOnFile = enemyQueenOnFile || file_of(q) == f; });
+  const bool enemyQueenOnFile = (c.queens[Them].files >> f) & 1;
   if (!c.endgameForm) {
     const int d = file_distance(s, enemyKing);
     const int w = c.ply.phase[Us];
     const bool edgeFile = f <= 2 || f >= 7;
     const int kingWing = wing_of(enemyKing);
     const bool edgeOfKingWing = (f <= 2 && kingWing == 0) || (f >= 7 && kingWing == 2);
-    Square queen = 0;
-    for_each_piece(pos, V::own(7), [&](Square q) {
-      if (!queen) queen = q;
-    });
+    const Square queen = c.queens[Us].first;
     const bool queenJoins = queen && edgeOfKingWing && wing_of(queen) == kingWing;
     if (ownPawns == 0 && enemyPawns == 0) {
       if (enemyQueenOnFile) v += 12;
@@ -371,12 +382,40 @@ void man_terms(const Context& c, Square s, int32_t& pawnSum, int32_t& pieceSum, 
   }
 }
 
-// One side's loop over its colour list; values from that side's view.
+// The pieces' terms, called out of line from the side loop: they are long and fewer than the
+// pawns, whose short terms stay inline.
+template <int Us>
+[[gnu::noinline]] int32_t piece_terms(const Context& c, Square s, int type) {
+  switch (type) {
+    case 3: return knight_terms<Us>(c, s);
+    case 5: return bishop_terms<Us>(c, s);
+    case 6: {
+      int32_t queenSum = 0;
+      const int32_t v = rook_terms<Us>(c, s, queenSum);
+      return v + queenSum;
+    }
+    case 7: return queen_terms<Us>(c, s);
+    default: return 0;
+  }
+}
+
+// One side's loop over its colour list; values from that side's view. The sums stay in
+// registers across the loop (the order of the men does not matter to them).
 template <int Us>
 void side_terms(const Context& c, int32_t& pawnSum, int32_t& pieceSum, int& unstoppable) {
   const uint8_t* list = colour_list(c.pos, Us);
-  for (int i = 1; list[i]; ++i)
-    if (list[i] != CapturedMark) man_terms<Us>(c, list[i], pawnSum, pieceSum, unstoppable);
+  int32_t pawns = 0, pieces = 0;
+  int free = 0;
+  for (int i = 1; list[i]; ++i) {
+    const Square s = list[i];
+    if (s == CapturedMark) continue;
+    const int type = piece_type(c.pos.board[s]);
+    if (type == 2) pawns += pawn_terms<Us>(c, s, free);
+    else pieces += piece_terms<Us>(c, s, type);
+  }
+  pawnSum += pawns;
+  pieceSum += pieces;
+  unstoppable += free;
 }
 
 template <int Us>
@@ -400,7 +439,8 @@ int32_t bishop_colour(const Position& pos, const PlyState& ply, const PawnEntry&
 
 void PieceTerms(const Position& pos, const PlyState& ply, const PawnEntry& pawns, bool endgameForm,
                 PieceTermSums& out) {
-  const Context c{pos, ply, pawns, RootEval, endgameForm};
+  const Context c{pos, ply, pawns, RootEval, endgameForm,
+                  {queen_facts(pos, White), queen_facts(pos, Black)}};
   int32_t whitePawns = 0, whitePieces = 0, blackPawns = 0, blackPieces = 0;
   out.unstoppable[White] = out.unstoppable[Black] = 0;
   side_terms<White>(c, whitePawns, whitePieces, out.unstoppable[White]);
@@ -413,7 +453,8 @@ void PieceTerms(const Position& pos, const PlyState& ply, const PawnEntry& pawns
 
 int32_t PieceValue(const Position& pos, const PlyState& ply, const PawnEntry& pawns, bool endgameForm,
                    Square s) {
-  const Context c{pos, ply, pawns, RootEval, endgameForm};
+  const Context c{pos, ply, pawns, RootEval, endgameForm,
+                  {queen_facts(pos, White), queen_facts(pos, Black)}};
   const int piece = pos.board[s];
   int32_t pawnSum = 0, pieceSum = 0;
   int unstoppable = 0;
