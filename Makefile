@@ -50,7 +50,7 @@ test-tsan: | deps
 # in fuzz/corpus/ (new inputs go to build-fuzz/corpus-*, findings to build-fuzz/).
 # fuzz-smoke is a 30-second pass per harness (not in .ci/run: it does not fit the CI budget).
 FUZZ_SECONDS ?= 600
-FUZZ_HARNESSES := uci fen learning
+FUZZ_HARNESSES := uci fen learning tablebase
 fuzz:
 	./tools/install-deps.sh fuzz
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
