@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build needs on a fresh Debian machine: g++, cmake and GoogleTest, for the
-# tablebase tests only Debian's Gaviota probing library and its 3-man tables (an oracle), and
-# clang with libFuzzer when asked for "fuzz".
+# Installs what the build and CI need on a fresh Debian machine: g++, cmake and GoogleTest, for
+# the tablebase tests Debian's Gaviota probing library and its 3-man tables (an oracle), and
+# clang with libFuzzer for the fuzzing harnesses (CI runs a short pass of each).
 set -euo pipefail
 missing=()
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
@@ -9,12 +9,9 @@ command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
 [ -e /usr/include/gtb-probe.h ] || missing+=(libgaviotatb-dev)
 [ -d /usr/share/gaviotatb ] || missing+=(gaviotatb)
-# "install-deps.sh fuzz": also clang with libFuzzer, for make fuzz.
-if [ "${1:-}" = fuzz ]; then
-  command -v clang++ >/dev/null 2>&1 || missing+=(clang)
-  compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
-    missing+=(libclang-rt-dev)
-fi
+command -v clang++ >/dev/null 2>&1 || missing+=(clang)
+compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
+  missing+=(libclang-rt-dev)
 [ ${#missing[@]} -eq 0 ] && exit 0
 echo "Installing build dependencies: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then

@@ -133,10 +133,15 @@ bool read_block(TableSide& ts, const TbClass& cls, uint32_t block, uint8_t* data
     }
   }
   FILE* f = ts.file[part];
-  if (!seek_to(f, uint64_t(within) * BlockBytes)) return false;
+  const uint64_t offset = uint64_t(within) * BlockBytes;
+  if (!seek_to(f, offset)) return false;
   const size_t got = std::fread(data, 1, BlockBytes, f);
   if (got < size_t(BlockBytes)) {
-    if (std::ferror(f)) return false;
+    // Only the table's last block may be short; a file cut since it was catalogued would
+    // otherwise read as draws.
+    const uint64_t length = part_bytes(cls, part, ts.wide);
+    const uint64_t wanted = length > offset ? length - offset : 0;
+    if (std::ferror(f) || got < wanted) return false;
     std::memset(data + got, 0, BlockBytes - got);
   }
   return true;
@@ -222,7 +227,7 @@ bool cache_read_byte(int classNumber, int side, uint32_t block, uint32_t offset,
 int32_t read_entry(int classNumber, int side, uint64_t index) {
   const TbClass& cls = tb_class(classNumber);
   if (index >= cls.size) return NotAvailable;
-  if (cls.flags & WideEntries) {
+  if (tables().sides[classNumber][side].wide) {
     const uint32_t block = uint32_t(index >> 12);
     const uint32_t offset = uint32_t(index & 4095) * 2;
     uint8_t low, high;

@@ -21,14 +21,8 @@ bool file_length(FILE* f, uint64_t& length) {
   return true;
 }
 
-uint64_t side_bytes(const TbClass& cls) { return cls.size * ((cls.flags & WideEntries) ? 2 : 1); }
-
-// Expected length of one part: 2 GB for all but the last part of a split table.
-uint64_t part_bytes(const TbClass& cls, int part) {
-  const uint64_t total = side_bytes(cls);
-  if (!(cls.flags & SplitFiles)) return total;
-  const uint64_t before = uint64_t(part) * PartBytes;
-  return total - before < PartBytes ? total - before : PartBytes;
+uint64_t side_bytes(const TbClass& cls, bool wide) {
+  return cls.size * ((wide || (cls.flags & WideEntries)) ? 2 : 1);
 }
 
 uint32_t big_endian(const uint8_t* p) {
@@ -66,7 +60,13 @@ bool catalogue_part(const char* directory, int classNumber, int side, int part) 
   bool found = false;
   if (FILE* f = std::fopen(name, "rb")) {
     uint64_t length = 0;
-    found = file_length(f, length) && length >= 1 && length == part_bytes(cls, part);
+    found = file_length(f, length) && length >= 1 && length == part_bytes(cls, part, false);
+    // An unsplit table of twice the length holds 16-bit entries (a generator writes them when
+    // a distance does not fit a byte).
+    if (!found && !(cls.flags & (SplitFiles | WideEntries)) && length == 2 * cls.size) {
+      found = true;
+      ts.wide = true;
+    }
     std::fclose(f);
   }
   if (!found) {
@@ -93,6 +93,7 @@ bool catalogue_part(const char* directory, int classNumber, int side, int part) 
     if (!compressed) return false;
   }
   ts.fileName[part] = strdup(name);
+  if (cls.flags & WideEntries) ts.wide = true;
   if (!ts.directory) {
     ts.directory = new BlockDirectory;
     for (int b = 0; b < BucketCount; ++b) ts.directory->head[b] = -1;
@@ -119,7 +120,14 @@ ModuleTables& tables() {
 }
 
 int part_count(const TbClass& cls) {
-  return (cls.flags & SplitFiles) ? int(side_bytes(cls) / PartBytes) + 1 : 1;
+  return (cls.flags & SplitFiles) ? int(side_bytes(cls, false) / PartBytes) + 1 : 1;
+}
+
+uint64_t part_bytes(const TbClass& cls, int part, bool wide) {
+  const uint64_t total = side_bytes(cls, wide);
+  if (!(cls.flags & SplitFiles)) return total;
+  const uint64_t before = uint64_t(part) * PartBytes;
+  return total - before < PartBytes ? total - before : PartBytes;
 }
 
 void part_file_name(char* out, size_t capacity, const char* directory, const TbClass& cls,
@@ -190,6 +198,7 @@ void forget_catalogue() {
       }
       delete ts.directory;
       ts.directory = nullptr;
+      ts.wide = false;
     }
   material_clear();
   tables().maxMen = 0;

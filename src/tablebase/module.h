@@ -29,6 +29,7 @@ struct TableSide {
   const void* compressed[MaxFileParts];  // descriptor of a compressed part (none are usable)
   SpinLock fileLock;
   BlockDirectory* directory;
+  bool wide;  // 16-bit entries: the class says so, or the file is twice the 8-bit length
 };
 
 struct ModuleTables {
@@ -50,6 +51,8 @@ void close_all_files();
 void forget_catalogue();
 // Number of parts of a class's table side.
 int part_count(const TbClass& cls);
+// Bytes of one part of a table side: 2 GB for all but the last part of a split table.
+uint64_t part_bytes(const TbClass& cls, int part, bool wide);
 // File name of one part: directory, class name, part character, side extension.
 void part_file_name(char* out, size_t capacity, const char* directory, const TbClass& cls,
                     int part, int side);

@@ -133,6 +133,14 @@ TEST(TablebaseCache, AFileThatVanishesStopsAnswering) {
   EXPECT_FALSE(probe("Ka1 Qh1 kc3", 0, 0, result));
   EXPECT_TRUE(probe("Ka1 Qh1 kc3", 1, 0, result));
   TBExit();
+
+  // A file cut short after cataloguing fails the same way instead of reading as draws.
+  ASSERT_TRUE(tbtest::copy_file(generated_tables() + "/kqk.nbw", dir + "/kqk.nbw"));
+  ASSERT_EQ(TBInitExtern(dir.c_str(), 1), 3);
+  ASSERT_EQ(truncate((dir + "/kqk.nbw").c_str(), 100), 0);
+  EXPECT_TRUE(probe("Ka1 Qh1 kc3", 0, 0, result));
+  EXPECT_FALSE(probe("Ka1 Qh1 kc3", 0, 0, result));
+  TBExit();
 }
 
 TEST(TablebaseInterface, SettingsFileGivesPathAndCache) {

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "tablebase/catalogue.h"
 #include "tablebase/interface.h"
+#include "tablebase/probe.h"
 
 namespace tbtest {
 
@@ -37,9 +39,8 @@ bool write_file(const std::string& name, unsigned long long bytes,
   return std::fclose(out) == 0;
 }
 
-bool probe(const char* men, int side, int ep, int& result) {
-  int counters[10] = {};
-  int lists[2][24] = {};
+namespace {
+void parse_men(const char* men, int* counters, int lists[2][24]) {
   int filled[2][6] = {};
   for (const char* p = men; *p;) {
     while (*p == ' ') ++p;
@@ -57,7 +58,30 @@ bool probe(const char* men, int side, int ep, int& result) {
     ++counters[colour * 5 + type - 1];
     lists[colour][4 * type + filled[colour][type]++] = square;
   }
+}
+}  // namespace
+
+bool probe(const char* men, int side, int ep, int& result) {
+  int counters[10] = {};
+  int lists[2][24] = {};
+  parse_men(men, counters, lists);
   return TBProbeList(counters, lists[0], lists[1], side, ep, &result) == 1;
+}
+
+long long probe_index(const char* men, int side) {
+  int counters[10] = {};
+  int lists[2][24] = {};
+  parse_men(men, counters, lists);
+  int counts[2][6] = {};
+  for (int s = 0; s < 2; ++s)
+    for (int t = 1; t <= 5; ++t) counts[s][t] = counters[s * 5 + t - 1];
+  const int c = tb::tb_class_of_material(counts);
+  int tableSide;
+  uint64_t index;
+  if (c <= 0 || !tb::locate_entry(c, lists[0], lists[1], side, 0, tableSide, index) ||
+      tableSide != side)
+    return -1;
+  return (long long)index;
 }
 
 }  // namespace tbtest

@@ -19,4 +19,7 @@ bool write_file(const std::string& name, unsigned long long bytes, int (*pattern
 // Returns true and the result when a table answers.
 bool probe(const char* men, int side, int ep, int& result);
 
+// Index of such a position in its table side (White the first-named side), or -1.
+long long probe_index(const char* men, int side);
+
 }  // namespace tbtest

@@ -68,6 +68,63 @@ TEST_P(TablebaseUci, PathTakesEffectAtIsreadyAndTheSearchSeesExactMates) {
   EXPECT_EQ(engine.wait_exit(), 0);
 }
 
+// Scores of the "info" lines, as "cp 0", "mate 3".
+Lines scores(const Lines& lines) {
+  Lines out;
+  for (const std::string& l : lines) {
+    const size_t at = l.find(" score ");
+    if (at == std::string::npos) continue;
+    const size_t end = l.find(' ', l.find(' ', at + 7) + 1);
+    out.push_back(l.substr(at + 7, end - at - 7));
+  }
+  return out;
+}
+
+// A drawn root where the side to move has more material: only the moves that keep the draw
+// are searched, and every score shows 0 even where the search alone sees a piece more.
+TEST_P(TablebaseUci, DrawnRootWithMoreMaterialKeepsTheDrawAndShowsZero) {
+  EngineProcess engine(GetParam());
+  ASSERT_TRUE(engine.started());
+  Lines lines;
+  engine.send("uci");
+  ASSERT_TRUE(engine.read_until("uciok", lines, 8000));
+  engine.send("setoption name NalimovPath value " + tbtest::generated_tables());
+  engine.send("isready");
+  ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
+
+  // Bishop and knight both attacked by the king: one of them falls whatever White plays.
+  const std::string fork = "position fen 8/8/8/8/8/8/5BkN/K7 w - - 0 1";
+  engine.send(fork);
+  Lines shown = scores(search(engine, "go depth 4"));
+  ASSERT_FALSE(shown.empty());
+  for (const std::string& s : shown) EXPECT_EQ(s, "cp 0");
+
+  // The queen pinned against its king: seven of nine moves lose (the rook takes the queen or
+  // escapes the recapture); only Qb1 and Qxh1 keep the draw.
+  engine.send("position fen 8/8/8/8/8/8/6k1/K2Q3r w - - 0 1");
+  engine.send("go depth 6");
+  std::string line;
+  while (engine.read_line(line, 10000) && line.rfind("bestmove", 0) != 0) {
+    if (line.find(" score ") != std::string::npos) {
+      EXPECT_NE(line.find(" score cp 0 "), std::string::npos) << line;
+    }
+  }
+  ASSERT_EQ(line.rfind("bestmove", 0), 0u);
+  const std::string move = line.substr(9, 4);
+  EXPECT_TRUE(move == "d1b1" || move == "d1h1") << line;
+
+  // Without the tables the same shallow search shows White's extra piece.
+  engine.send("setoption name Use Tablebases value Never");
+  engine.send(fork);
+  shown = scores(search(engine, "go depth 4"));
+  bool nonZero = false;
+  for (const std::string& s : shown) nonZero = nonZero || s != "cp 0";
+  EXPECT_TRUE(nonZero);
+
+  engine.send("quit");
+  EXPECT_EQ(engine.wait_exit(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothPrograms, TablebaseUci, ::testing::Values(TARROW_ENGINE, TARROW_ENGINE_MP));
 
 }  // namespace

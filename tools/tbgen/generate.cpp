@@ -350,7 +350,18 @@ bool Library::generate(int c, bool verbose) {
         std::fprintf(stderr, "cannot write %s\n", temporary.c_str());
         return false;
       }
-      const bool ok = std::fwrite(bytes.data(), 1, size, f) == size;
+      bool ok;
+      if (wide_) {
+        std::vector<uint8_t> wide(2 * size);
+        for (uint64_t i = 0; i < size; ++i) {
+          const int32_t stored = bytes[i] == 0 ? 0 : tb::stored_from_byte(bytes[i]);
+          wide[2 * i] = uint8_t(stored & 0xff);
+          wide[2 * i + 1] = uint8_t((stored >> 8) & 0xff);
+        }
+        ok = std::fwrite(wide.data(), 1, wide.size(), f) == wide.size();
+      } else {
+        ok = std::fwrite(bytes.data(), 1, size, f) == size;
+      }
       if (std::fclose(f) != 0 || !ok || std::rename(temporary.c_str(), name.c_str()) != 0) {
         std::fprintf(stderr, "cannot write %s\n", name.c_str());
         return false;

@@ -21,6 +21,9 @@ struct TableSet {
 class Library {
  public:
   explicit Library(std::string directory) : directory_(std::move(directory)) {}
+  // Files written from now on hold 16-bit entries (little-endian), which the probing module
+  // recognises by their doubled length.
+  void write_wide(bool wide) { wide_ = wide; }
   // Makes the class's table available: read from the output directory when its files are there,
   // otherwise generated (with the smaller classes it needs first) and written.
   bool ensure(int classNumber, bool verbose);
@@ -39,6 +42,7 @@ class Library {
   std::string directory_;
   TableSet tables_[441];
   bool ready_[441] = {};
+  bool wide_ = false;
 };
 
 // Plies to a value's mate (the value's sign tells who mates).

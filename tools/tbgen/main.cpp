@@ -1,6 +1,7 @@
 // tbgen: builds endgame tables by retrograde analysis.
 //   tbgen --out DIR CLASS...   the named classes ("kqk", "kbnk", "kqkr") and what they need
 //   tbgen --out DIR --men N    every class of N men (3 to 5)
+//   --wide                     writes 16-bit entries (twice the size) instead of bytes
 //   --verify                   afterwards checks each class: every value is the best over its
 //                              moves (exit status 1 when one is not)
 // Tables already in DIR with the right size are read instead of built again.
@@ -17,13 +18,15 @@
 int main(int argc, char** argv) {
   const char* out = nullptr;
   int men = 0;
-  bool verify = false;
+  bool verify = false, wide = false;
   std::vector<int> wanted;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
       out = argv[++i];
     } else if (std::strcmp(argv[i], "--verify") == 0) {
       verify = true;
+    } else if (std::strcmp(argv[i], "--wide") == 0) {
+      wide = true;
     } else if (std::strcmp(argv[i], "--men") == 0 && i + 1 < argc) {
       men = std::atoi(argv[++i]);
       if (men < 3 || men > 5) {
@@ -38,7 +41,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!out || (men == 0 && wanted.empty())) {
-    std::fprintf(stderr, "usage: tbgen --out DIR [--men 3|4|5] [--verify] [CLASS ...]\n");
+    std::fprintf(stderr, "usage: tbgen --out DIR [--men 3|4|5] [--wide] [--verify] [CLASS ...]\n");
     return 2;
   }
   mkdir(out, 0777);
@@ -46,6 +49,7 @@ int main(int argc, char** argv) {
     if (tb::tb_class(c).men == men) wanted.push_back(c);
   const auto started = std::chrono::steady_clock::now();
   std::unique_ptr<tbgen::Library> library(new tbgen::Library(out));
+  library->write_wide(wide);
   for (int c : wanted)
     if (!library->ensure(c, true)) {
       std::fprintf(stderr, "could not build %s\n", tb::tb_class(c).name);
