@@ -113,8 +113,12 @@ TEST_P(TablebaseUci, DrawnRootWithMoreMaterialKeepsTheDrawAndShowsZero) {
   const std::string move = line.substr(9, 4);
   EXPECT_TRUE(move == "d1b1" || move == "d1h1") << line;
 
-  // Without the tables the same shallow search shows White's extra piece.
+  // Without the tables the same shallow search shows White's extra piece. The drawn scores
+  // of the searches above stay in the kept tables and the learning file, where this search
+  // would find them again, so both are emptied first.
   engine.send("setoption name Use Tablebases value Never");
+  engine.send("setoption name Clear Hash");
+  engine.send("setoption name Clear PosLearning");
   engine.send(fork);
   shown = scores(search(engine, "go depth 4"));
   bool nonZero = false;
