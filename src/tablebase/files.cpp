@@ -61,8 +61,8 @@ bool catalogue_part(const char* directory, int classNumber, int side, int part) 
   if (FILE* f = std::fopen(name, "rb")) {
     uint64_t length = 0;
     found = file_length(f, length) && length >= 1 && length == part_bytes(cls, part, false);
-    // An unsplit table of twice the length holds 16-bit entries (a generator writes them when
-    // a distance does not fit a byte).
+    // An unsplit table of twice the length holds 16-bit entries, for distances that do not
+    // fit a byte (tbgen writes this form with --wide).
     if (!found && !(cls.flags & (SplitFiles | WideEntries)) && length == 2 * cls.size) {
       found = true;
       ts.wide = true;
