@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "board/consistency.h"
 #include "board/game.h"
 #include "board/types.h"
 #include "driver/commands.h"
@@ -14,18 +15,6 @@
 #include "search/control.h"
 
 namespace {
-
-bool board_is_sound(const uint8_t* board) {
-  int kings[2] = {0, 0}, men[2] = {0, 0};
-  for (Square s = 1; s <= 64; ++s) {
-    const int p = board[s];
-    if (!p) continue;
-    if (p > 15 || piece_type(p) == 0 || piece_type(p) == 4) return false;
-    ++men[colour_of(p)];
-    if (is_king(p)) ++kings[colour_of(p)];
-  }
-  return kings[0] == 1 && kings[1] == 1 && men[0] <= 16 && men[1] <= 16;
-}
 
 // Lines that would make the harness allocate gigabytes are left out: table sizes are tested
 // elsewhere, and the fuzzer counts a huge allocation as a finding.

@@ -92,3 +92,15 @@ bool position_is_consistent(const Position& pos, const PlyState& ply, const char
   if (piece_square_score(pos, ply.side) != ply.score) return fail(reason, "piece-square score differs");
   return true;
 }
+
+bool board_is_sound(const uint8_t* board) {
+  int kings[2] = {0, 0}, men[2] = {0, 0};
+  for (Square s = 1; s <= 64; ++s) {
+    const int p = board[s];
+    if (!p) continue;
+    if (p > 15 || piece_type(p) == 0 || piece_type(p) == 4) return false;
+    ++men[colour_of(p)];
+    if (is_king(p)) ++kings[colour_of(p)];
+  }
+  return kings[0] == 1 && kings[1] == 1 && men[0] <= 16 && men[1] <= 16;
+}

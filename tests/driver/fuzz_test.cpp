@@ -3,6 +3,7 @@
 #include <cstring>
 #include <random>
 
+#include "board/consistency.h"
 #include "board/game.h"
 #include "core/options.h"
 #include "driver/engine_fixture.h"
@@ -85,18 +86,6 @@ std::string random_line(std::mt19937& rng) {
   }
   if (line.size() > 4095) line.resize(4095);  // the reader hands out at most this much
   return line;
-}
-
-bool board_is_sound(const uint8_t* board) {
-  int kings[2] = {0, 0}, men[2] = {0, 0};
-  for (Square s = 1; s <= 64; ++s) {
-    const int p = board[s];
-    if (!p) continue;
-    if (p > 15 || piece_type(p) == 0 || piece_type(p) == 4) return false;
-    ++men[colour_of(p)];
-    if (is_king(p)) ++kings[colour_of(p)];
-  }
-  return kings[0] == 1 && kings[1] == 1 && men[0] <= 16 && men[1] <= 16;
 }
 
 TEST_F(FuzzTest, RandomCommandLinesLeaveASoundEngine) {

@@ -20,6 +20,60 @@ std::vector<int32_t> all_entries(int c, int side) {
   return out;
 }
 
+uint64_t file_length(const std::string& name) {
+  FILE* f = std::fopen(name.c_str(), "rb");
+  if (!f) return 0;
+  std::fseek(f, 0, SEEK_END);
+  const long length = std::ftell(f);
+  std::fclose(f);
+  return uint64_t(length);
+}
+
+// Bytes while the longest distance fits the byte encoding (mate in 127 is its last), words
+// past it or when forced; a split table cannot take words at all.
+TEST(TablebaseLayout, EntryWidthFollowsTheLongestDistance) {
+  EXPECT_EQ(tbgen::entry_width(0, false, false), 8);
+  EXPECT_EQ(tbgen::entry_width(127, false, false), 8);
+  EXPECT_EQ(tbgen::entry_width(128, false, false), 16);
+  EXPECT_EQ(tbgen::entry_width(5, true, false), 16);
+  EXPECT_EQ(tbgen::entry_width(127, false, true), 8);
+  EXPECT_EQ(tbgen::entry_width(128, false, true), 0);
+  EXPECT_EQ(tbgen::entry_width(5, true, true), 0);
+  EXPECT_EQ(tbgen::entry_width(17, false, false, 16), 16);
+  EXPECT_EQ(tbgen::entry_width(16, false, false, 16), 8);
+}
+
+// With the byte limit lowered to krk's longest mate (16 moves, White to move), the White-to-move
+// side stays in bytes while Black's side, mated in up to 16 moves (result -17), takes words by
+// itself. The module reads both as the reference tables, and another generator run reads the
+// words back instead of building the class again.
+TEST(TablebaseLayout, ALongDistanceSwitchesItsSideToSixteenBits) {
+  const int c = tb::tb_class_by_name("krk");
+  const uint64_t size = tb::tb_class(c).size;
+  const std::string dir = tbtest::scratch_directory();
+  {
+    tbgen::Library library(dir);
+    library.set_byte_limit(16);
+    ASSERT_TRUE(library.ensure(c, false));
+  }
+  EXPECT_EQ(file_length(dir + "/krk.nbw"), size);
+  ASSERT_EQ(file_length(dir + "/krk.nbb"), 2 * size);
+  ASSERT_EQ(TBInitExtern(tbtest::generated_tables().c_str(), 1024), 4);
+  const std::vector<int32_t> reference[2] = {all_entries(c, 0), all_entries(c, 1)};
+  TBExit();
+  ASSERT_EQ(TBInitExtern(dir.c_str(), 1024), 3);
+  for (int s = 0; s < 2; ++s) EXPECT_EQ(all_entries(c, s), reference[s]) << "side " << s;
+  TBExit();
+
+  tbgen::Library again(dir);
+  ASSERT_TRUE(again.ensure(c, false));
+  EXPECT_EQ(file_length(dir + "/krk.nbb"), 2 * size);  // read, not rebuilt as bytes
+  long checked = 0;
+  uint64_t first = 0;
+  EXPECT_EQ(again.verify(c, checked, first), 0) << "first at node " << first;
+  EXPECT_GT(checked, 40000);
+}
+
 // The same krk tables written with 16-bit entries read back entry for entry as the 8-bit ones;
 // a distance that needs more than 8 bits comes through whole.
 TEST(TablebaseLayout, SixteenBitTablesReadLikeEightBitOnes) {
@@ -29,13 +83,7 @@ TEST(TablebaseLayout, SixteenBitTablesReadLikeEightBitOnes) {
   wide.write_wide(true);
   ASSERT_TRUE(wide.ensure(c, false));
   const std::string white = dir + "/krk.nbw";
-  {
-    FILE* f = std::fopen(white.c_str(), "rb");
-    ASSERT_TRUE(f);
-    std::fseek(f, 0, SEEK_END);
-    EXPECT_EQ(uint64_t(std::ftell(f)), 2 * tb::tb_class(c).size);
-    std::fclose(f);
-  }
+  EXPECT_EQ(file_length(white), 2 * tb::tb_class(c).size);
   ASSERT_EQ(TBInitExtern(tbtest::generated_tables().c_str(), 1024), 4);
   const std::vector<int32_t> bytes[2] = {all_entries(c, 0), all_entries(c, 1)};
   TBExit();

@@ -2,6 +2,7 @@
 // reports exact mates and table hits.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,28 +32,46 @@ Lines search(EngineProcess& engine, const std::string& go) {
   return lines;
 }
 
-class TablebaseUci : public ::testing::TestWithParam<const char*> {};
+// Each test talks to a fresh program (the one of the parameter) that has answered "uci";
+// it must end normally on "quit" afterwards.
+class TablebaseUci : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    process_ = std::make_unique<EngineProcess>(GetParam());
+    ASSERT_TRUE(process_->started());
+    process_->send("uci");
+    Lines lines;
+    ASSERT_TRUE(process_->read_until("uciok", lines, 8000));
+  }
+  void TearDown() override {
+    if (!process_->started()) return;
+    process_->send("quit");
+    EXPECT_EQ(process_->wait_exit(), 0);
+  }
+  // Sends "isready"; true when "readyok" comes (the tables are catalogued by then).
+  bool ready() {
+    process_->send("isready");
+    Lines lines;
+    return process_->read_until("readyok", lines, 5000);
+  }
+  std::unique_ptr<EngineProcess> process_;
+};
 
 TEST_P(TablebaseUci, PathTakesEffectAtIsreadyAndTheSearchSeesExactMates) {
-  EngineProcess engine(GetParam());
-  ASSERT_TRUE(engine.started());
+  EngineProcess& engine = *process_;
   Lines lines;
-  engine.send("uci");
-  ASSERT_TRUE(engine.read_until("uciok", lines, 8000));
   const std::string mateInThree = "position fen 8/7Q/8/1k6/3K4/8/8/8 w - - 0 1";
 
   // Without tables the one-ply search sees no mate; a new cache size alone starts nothing.
   engine.send("setoption name NalimovCache value 2");
-  engine.send("isready");
-  ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
+  ASSERT_TRUE(ready());
   engine.send(mateInThree);
   lines = search(engine, "go depth 1");
   EXPECT_FALSE(any_line_has(lines, "score mate 3"));
   EXPECT_FALSE(any_line_has(lines, "tbhits"));
 
   engine.send("setoption name NalimovPath value " + tbtest::generated_tables());
-  engine.send("isready");
-  ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
+  ASSERT_TRUE(ready());
   engine.send(mateInThree);
   lines = search(engine, "go depth 1");
   EXPECT_TRUE(any_line_has(lines, "score mate 3")) << "no exact mate reported";
@@ -63,9 +82,6 @@ TEST_P(TablebaseUci, PathTakesEffectAtIsreadyAndTheSearchSeesExactMates) {
   engine.send(mateInThree);
   lines = search(engine, "go depth 1");
   EXPECT_FALSE(any_line_has(lines, "tbhits"));
-
-  engine.send("quit");
-  EXPECT_EQ(engine.wait_exit(), 0);
 }
 
 // Scores of the "info" lines, as "cp 0", "mate 3".
@@ -83,14 +99,9 @@ Lines scores(const Lines& lines) {
 // A drawn root where the side to move has more material: only the moves that keep the draw
 // are searched, and every score shows 0 even where the search alone sees a piece more.
 TEST_P(TablebaseUci, DrawnRootWithMoreMaterialKeepsTheDrawAndShowsZero) {
-  EngineProcess engine(GetParam());
-  ASSERT_TRUE(engine.started());
-  Lines lines;
-  engine.send("uci");
-  ASSERT_TRUE(engine.read_until("uciok", lines, 8000));
+  EngineProcess& engine = *process_;
   engine.send("setoption name NalimovPath value " + tbtest::generated_tables());
-  engine.send("isready");
-  ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
+  ASSERT_TRUE(ready());
 
   // Bishop and knight both attacked by the king: one of them falls whatever White plays.
   const std::string fork = "position fen 8/8/8/8/8/8/5BkN/K7 w - - 0 1";
@@ -124,9 +135,6 @@ TEST_P(TablebaseUci, DrawnRootWithMoreMaterialKeepsTheDrawAndShowsZero) {
   bool nonZero = false;
   for (const std::string& s : shown) nonZero = nonZero || s != "cp 0";
   EXPECT_TRUE(nonZero);
-
-  engine.send("quit");
-  EXPECT_EQ(engine.wait_exit(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothPrograms, TablebaseUci, ::testing::Values(TARROW_ENGINE, TARROW_ENGINE_MP));

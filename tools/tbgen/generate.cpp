@@ -135,6 +135,16 @@ bool node_placement(const tb::TbClass& cls, int side, uint64_t index, Placement&
 
 }  // namespace
 
+int entry_width(int longest, bool forceWide, bool split, int byteLimit) {
+  const bool wide = forceWide || longest > byteLimit;
+  if (!wide) return 8;
+  return split ? 0 : 16;
+}
+
+int32_t TableSet::stored(int side, uint64_t index) const {
+  return words[side].empty() ? tb::stored_from_byte(bytes[side][index]) : words[side][index];
+}
+
 int16_t Library::value_of(const int lists[2][24], const int counts[2][6], int side,
                           int ep) const {
   const int signedClass = material_index().find(counts);
@@ -142,8 +152,7 @@ int16_t Library::value_of(const int lists[2][24], const int counts[2][6], int si
   int tableSide;
   uint64_t index;
   if (!tb::locate_entry(signedClass, lists[0], lists[1], side, ep, tableSide, index)) return 0;
-  const TableSet& set = tables_[std::abs(signedClass)];
-  return value_of_result(tb::result_from_stored(tb::stored_from_byte(set.side[tableSide][index])));
+  return value_of_result(tb::result_from_stored(tables_[std::abs(signedClass)].stored(tableSide, index)));
 }
 
 long Library::verify(int c, long& checked, uint64_t& firstWrong) const {
@@ -180,11 +189,30 @@ bool Library::load(int c) {
   for (int s = 0; s < sides; ++s) {
     FILE* f = std::fopen(file_name(directory_, c, s).c_str(), "rb");
     if (!f) return false;
-    std::vector<int8_t> data(cls.size);
-    const bool ok = std::fread(data.data(), 1, cls.size, f) == cls.size && std::fgetc(f) == EOF;
+    // One byte per entry, or two (little-endian) in a file of twice the length.
+    long length = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) length = std::ftell(f);
+    const bool wide = length > 0 && uint64_t(length) == 2 * cls.size &&
+                      !(cls.flags & tb::SplitFiles);
+    std::vector<uint8_t> data;
+    bool ok = (wide || (length >= 0 && uint64_t(length) == cls.size)) &&
+              std::fseek(f, 0, SEEK_SET) == 0;
+    if (ok) {
+      data.resize(size_t(length));
+      ok = std::fread(data.data(), 1, data.size(), f) == data.size();
+    }
     std::fclose(f);
     if (!ok) return false;
-    tables_[c].side[s] = std::move(data);
+    TableSet& set = tables_[c];
+    if (wide) {
+      set.words[s].resize(cls.size);
+      for (uint64_t i = 0; i < cls.size; ++i)
+        set.words[s][i] = int16_t(uint16_t(data[2 * i] | data[2 * i + 1] << 8));
+      set.bytes[s].clear();
+    } else {
+      set.bytes[s].assign(data.begin(), data.end());
+      set.words[s].clear();
+    }
   }
   return true;
 }
@@ -192,7 +220,15 @@ bool Library::load(int c) {
 bool Library::ensure(int c, bool verbose) {
   if (c <= 0 || c >= tb::ClassCount) return false;
   if (ready_[c]) return true;
-  if (tb::tb_class(c).flags & tb::WideEntries) return false;
+  const tb::TbClass& cls = tb::tb_class(c);
+  if (cls.flags & tb::WideEntries) return false;
+  // The level lists number nodes (two a position) in 32 bits, and files are written unsplit:
+  // the six-man classes, whose tables are split into parts, are beyond this generator.
+  if (2 * cls.size > UINT32_MAX || (cls.flags & tb::SplitFiles)) {
+    std::fprintf(stderr, "%s: %llu positions a side are more than this generator handles\n",
+                 cls.name, (unsigned long long)cls.size);
+    return false;
+  }
   for (int sub : smaller_classes(c))
     if (!ensure(sub, verbose)) return false;
   if (!load(c) && !generate(c, verbose)) return false;
@@ -326,48 +362,60 @@ bool Library::generate(int c, bool verbose) {
     std::vector<uint32_t>().swap(list);
   }
 
-  // Files: one stored byte per position; illegal and unused indices hold 0.
+  // Files: one stored value per position, as a byte while every distance of the side fits
+  // one, otherwise as a 16-bit word; illegal and unused indices hold 0.
   const int sides = (cls.flags & tb::SymmetricClass) ? 1 : 2;
-  int longestMate[2] = {0, 0};
+  int longestMate[2] = {0, 0}, width[2] = {8, 8};
   for (int s = 0; s < 2; ++s) {
-    std::vector<int8_t> bytes(size, 0);
+    std::vector<int16_t> stored(size, 0);
+    int longest = 0;
     for (uint64_t i = 0; i < size; ++i) {
       const int16_t v = value[s * size + i];
       if (state[s * size + i] == Invalid || v == 0) continue;
       const int32_t r = result_of(v);
-      if (r > 127 || r < -127) {
-        std::fprintf(stderr, "%s: a distance does not fit 8-bit entries\n", cls.name);
-        return false;
-      }
+      longest = std::max(longest, std::abs(r));
       if (r > longestMate[s]) longestMate[s] = r;
-      bytes[i] = tb::byte_from_stored(tb::stored_from_result(r));
+      stored[i] = int16_t(tb::stored_from_result(r));
     }
-    if (s < sides) {
-      const std::string name = file_name(directory_, c, s);
-      const std::string temporary = name + ".part";
-      FILE* f = std::fopen(temporary.c_str(), "wb");
-      if (!f) {
-        std::fprintf(stderr, "cannot write %s\n", temporary.c_str());
-        return false;
-      }
-      bool ok;
-      if (wide_) {
-        std::vector<uint8_t> wide(2 * size);
-        for (uint64_t i = 0; i < size; ++i) {
-          const int32_t stored = bytes[i] == 0 ? 0 : tb::stored_from_byte(bytes[i]);
-          wide[2 * i] = uint8_t(stored & 0xff);
-          wide[2 * i + 1] = uint8_t((stored >> 8) & 0xff);
-        }
-        ok = std::fwrite(wide.data(), 1, wide.size(), f) == wide.size();
-      } else {
-        ok = std::fwrite(bytes.data(), 1, size, f) == size;
-      }
-      if (std::fclose(f) != 0 || !ok || std::rename(temporary.c_str(), name.c_str()) != 0) {
-        std::fprintf(stderr, "cannot write %s\n", name.c_str());
-        return false;
-      }
+    width[s] = entry_width(longest, wide_, cls.flags & tb::SplitFiles, byteLimit_);
+    if (width[s] == 0) {
+      std::fprintf(stderr, "%s: a distance of %d moves needs 16-bit entries, which are not read "
+                   "from a table split into parts\n", cls.name, longest);
+      return false;
     }
-    tables_[c].side[s] = std::move(bytes);
+    TableSet& set = tables_[c];
+    set.bytes[s].clear();
+    set.words[s].clear();
+    if (width[s] == 16) {
+      set.words[s] = std::move(stored);
+    } else {
+      set.bytes[s].resize(size);
+      for (uint64_t i = 0; i < size; ++i)
+        set.bytes[s][i] = stored[i] == 0 ? 0 : tb::byte_from_stored(stored[i]);
+    }
+    if (s >= sides) continue;
+    const std::string name = file_name(directory_, c, s);
+    const std::string temporary = name + ".part";
+    FILE* f = std::fopen(temporary.c_str(), "wb");
+    if (!f) {
+      std::fprintf(stderr, "cannot write %s\n", temporary.c_str());
+      return false;
+    }
+    bool ok;
+    if (width[s] == 16) {
+      std::vector<uint8_t> le(2 * size);
+      for (uint64_t i = 0; i < size; ++i) {
+        le[2 * i] = uint8_t(uint16_t(set.words[s][i]) & 0xff);
+        le[2 * i + 1] = uint8_t(uint16_t(set.words[s][i]) >> 8);
+      }
+      ok = std::fwrite(le.data(), 1, le.size(), f) == le.size();
+    } else {
+      ok = std::fwrite(set.bytes[s].data(), 1, size, f) == size;
+    }
+    if (std::fclose(f) != 0 || !ok || std::rename(temporary.c_str(), name.c_str()) != 0) {
+      std::fprintf(stderr, "cannot write %s\n", name.c_str());
+      return false;
+    }
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -375,6 +423,9 @@ bool Library::generate(int c, bool verbose) {
     std::fprintf(stderr, "\r%s: %llu positions a side, longest mate %d (first side to move), %d "
                  "(second), %d plies deep, %.1f s\n", cls.name, (unsigned long long)size,
                  longestMate[0], longestMate[1], longest, seconds);
+  if (verbose)
+    for (int s = 0; s < sides; ++s)
+      std::fprintf(stderr, "%s: %d-bit entries\n", file_name(directory_, c, s).c_str(), width[s]);
   return true;
 }
 

@@ -12,18 +12,35 @@ namespace tbgen {
 // 0 a draw, WinBase - p a mate in p plies (p odd), -WinBase + p mated in p plies (p even).
 constexpr int16_t WinBase = 2000;
 
-// Tables in memory by class number: both sides' stored bytes (the second side is empty for
-// symmetric classes read from files).
+// Largest probe result (moves to mate, or moves to be mated plus one) that the stored-byte
+// encoding holds; a side with a longer distance is written with 16-bit entries.
+constexpr int ByteResultLimit = 127;
+
+// Entry width in bits for a table side whose largest result magnitude is `longest`: 8 while it
+// fits `byteLimit`, otherwise (or when `forceWide`) 16. The probing module recognises 16-bit
+// entries only in unsplit files (by their doubled length), so a split class that would need
+// them gets 0: it cannot be written.
+int entry_width(int longest, bool forceWide, bool split, int byteLimit = ByteResultLimit);
+
+// Tables in memory by class number, one side each either as stored bytes or as 16-bit stored
+// values (the other vector of that side is empty; the second side is empty for symmetric
+// classes read from files).
 struct TableSet {
-  std::vector<int8_t> side[2];
+  std::vector<int8_t> bytes[2];
+  std::vector<int16_t> words[2];
+  int32_t stored(int side, uint64_t index) const;
 };
 
 class Library {
  public:
   explicit Library(std::string directory) : directory_(std::move(directory)) {}
   // Files written from now on hold 16-bit entries (little-endian), which the probing module
-  // recognises by their doubled length.
+  // recognises by their doubled length. Without it each side is written with 16-bit entries
+  // only when one of its distances does not fit a byte.
   void write_wide(bool wide) { wide_ = wide; }
+  // Lowers the largest result written as a byte, so that tests can make a small class take the
+  // 16-bit form; the files stay valid tables either way.
+  void set_byte_limit(int limit) { byteLimit_ = limit; }
   // Makes the class's table available: read from the output directory when its files are there,
   // otherwise generated (with the smaller classes it needs first) and written.
   bool ensure(int classNumber, bool verbose);
@@ -43,6 +60,7 @@ class Library {
   TableSet tables_[441];
   bool ready_[441] = {};
   bool wide_ = false;
+  int byteLimit_ = ByteResultLimit;
 };
 
 // Plies to a value's mate (the value's sign tells who mates).

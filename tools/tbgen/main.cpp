@@ -1,7 +1,9 @@
 // tbgen: builds endgame tables by retrograde analysis.
 //   tbgen --out DIR CLASS...   the named classes ("kqk", "kbnk", "kqkr") and what they need
 //   tbgen --out DIR --men N    every class of N men (3 to 5)
-//   --wide                     writes 16-bit entries (twice the size) instead of bytes
+//   --wide                     writes 16-bit entries (twice the size) instead of bytes; without
+//                              it a side takes them only when a distance does not fit a byte
+//                              (each written file's width is printed)
 //   --verify                   afterwards checks each class: every value is the best over its
 //                              moves (exit status 1 when one is not)
 // Tables already in DIR with the right size are read instead of built again.
