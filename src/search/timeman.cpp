@@ -194,12 +194,17 @@ uint64_t NextPollInterval(int64_t elapsed, uint64_t nodes, bool pondering) {
   const int64_t budget = clock_level() ? remaining_time() : Level.hardLimit;
   const int64_t maxLatency = std::clamp(clock_reserve(budget) / 2, MinPollMs, MaxPollMs);
   // Approach the hard limit in halving steps, so the poll after it comes within MinPollMs.
+  // A pondering search may be told "ponderhit" at any moment, and on a short clock the move
+  // is then due at once: poll within an eighth of the clock.
   const int64_t wanted =
-      pondering ? maxLatency
+      pondering ? std::clamp(budget / 8, MinPollMs, maxLatency)
                 : std::clamp((int64_t(Level.hardLimit) - elapsed) / 2, MinPollMs, maxLatency);
 
-  // Nodes per millisecond as this search has run so far.
-  const uint64_t ms = uint64_t(std::max<int64_t>(elapsed, 1));
+  // Nodes per millisecond as this search has run so far. The clock counts whole milliseconds,
+  // so the true elapsed time lies below elapsed + 1: dividing by that never overrates the
+  // speed, which early in a search (a few thousand nodes in "1 ms") would stretch the next
+  // interval several times over.
+  const uint64_t ms = uint64_t(std::max<int64_t>(elapsed, 0)) + 1;
   const uint64_t timed = nodes / ms * uint64_t(wanted) + nodes % ms * uint64_t(wanted) / ms;
   return std::clamp<uint64_t>(timed, 1, interval);
 }

@@ -385,12 +385,18 @@ TEST_F(TimeTest, PollIntervalBounds) {
   Control.PollIntervalShort = 1000000;
   // Pondering keeps polling at most every half reserve (at most 250 ms) so that "ponderhit" is
   // read while the clock still has room: here 1000 nodes per ms and 1 s on the clock.
+  // (The speed is counted over elapsed + 1 ms: the clock truncates.)
   sudden_death(1000);
-  EXPECT_EQ(NextPollInterval(4000, 4000000, true), 50u * 1000);
+  EXPECT_EQ(NextPollInterval(3999, 4000000, true), 50u * 1000);
   sudden_death(600000);
-  EXPECT_EQ(NextPollInterval(4000, 4000000, true), 250u * 1000);
+  EXPECT_EQ(NextPollInterval(3999, 4000000, true), 250u * 1000);
   // Far from the hard limit a thinking search polls at most every 250 ms as well.
-  EXPECT_EQ(NextPollInterval(1000, 1000000, false), 250u * 1000);
+  EXPECT_EQ(NextPollInterval(999, 1000000, false), 250u * 1000);
+  // On a 36 ms clock the move is due at once after "ponderhit": poll every 4 ms, and do not
+  // take 4000 nodes in the first "1 ms" for a speed of 4000 nodes per ms.
+  sudden_death(36);
+  EXPECT_EQ(NextPollInterval(19, 20000, true), 4u * 1000);
+  EXPECT_EQ(NextPollInterval(1, 4000, true), 4u * 2000);
 }
 
 TEST_F(TimeTest, NodeLimitWait) {
