@@ -126,7 +126,11 @@ TEST_P(TablebaseUci, DrawnRootWithMoreMaterialKeepsTheDrawAndShowsZero) {
 
   // Without the tables the same shallow search shows White's extra piece. The drawn scores
   // of the searches above stay in the kept tables and the learning file, where this search
-  // would find them again, so both are emptied first.
+  // would find them again, so both are emptied first. One thread only: a second thread of
+  // engine-mp may fill the shared table with the true (drawn) value of the lost piece before
+  // the main thread's first report, and then even depth 1 shows 0. (The one-thread program
+  // has no "Threads" option and ignores the line.)
+  engine.send("setoption name Threads value 1");
   engine.send("setoption name Use Tablebases value Never");
   engine.send("setoption name Clear Hash");
   engine.send("setoption name Clear PosLearning");
