@@ -14,9 +14,7 @@ using Clock = std::chrono::steady_clock;
 TEST(ClockProtocol, MovesInsideTheClock) {
   EngineProcess engine(TARROW_ENGINE);
   ASSERT_TRUE(engine.started());
-  engine.send("uci");
-  std::vector<std::string> lines;
-  ASSERT_TRUE(engine.read_until("uciok", lines, 8000));
+  ASSERT_TRUE(engine.ask("uci", "uciok", 8000));
   struct Case {
     const char* go;
     int clockMs;
@@ -36,8 +34,7 @@ TEST(ClockProtocol, MovesInsideTheClock) {
   for (const char* position : positions) {
     for (const Case& c : cases) {
       engine.send(position);
-      engine.send("isready");
-      ASSERT_TRUE(engine.read_until("readyok", lines, 5000));
+      ASSERT_TRUE(engine.ask("isready", "readyok"));
       const auto start = Clock::now();
       engine.send(c.go);
       std::string line;

@@ -31,9 +31,7 @@ class InputLimits : public ::testing::TestWithParam<const char*> {
   void SetUp() override {
     engine_ = std::make_unique<EngineProcess>(GetParam());
     ASSERT_TRUE(engine_->started());
-    engine_->send("uci");
-    Lines lines;
-    ASSERT_TRUE(engine_->read_until("uciok", lines, 8000));
+    ASSERT_TRUE(engine_->ask("uci", "uciok", 8000));
   }
   void TearDown() override {
     engine_->send("quit");
@@ -42,9 +40,7 @@ class InputLimits : public ::testing::TestWithParam<const char*> {
 
   // The engine still answers: "isready" gives "readyok" within a few seconds.
   void expect_alive(const std::string& after) {
-    engine_->send("isready");
-    Lines lines;
-    EXPECT_TRUE(engine_->read_until("readyok", lines, 5000)) << "after " << after.substr(0, 80);
+    EXPECT_TRUE(engine_->ask("isready", "readyok")) << "after " << after.substr(0, 80);
   }
 
   // Sends a "go" line; a search that has not ended after 300 ms is stopped. Returns the

@@ -33,9 +33,7 @@ class SearchProtocol : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     engine_ = new EngineProcess(TARROW_ENGINE);
-    engine_->send("uci");
-    Lines lines;
-    ASSERT_TRUE(engine_->read_until("uciok", lines, StartupMs));
+    ASSERT_TRUE(engine_->ask("uci", "uciok", StartupMs));
   }
   static void TearDownTestSuite() {
     engine_->send("quit");
@@ -50,9 +48,7 @@ class SearchProtocol : public ::testing::Test {
   }
 
   static void sync() {
-    engine_->send("isready");
-    Lines lines;
-    ASSERT_TRUE(engine_->read_until("readyok", lines, 10000));
+    ASSERT_TRUE(engine_->ask("isready", "readyok", 10000));
   }
 
   // Reads until a "bestmove" line; returns all lines read (the bestmove line last).

@@ -54,10 +54,7 @@ class ThreadsProtocol : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     engine_ = new EngineProcess(TARROW_ENGINE_MP);
-    engine_->send("uci");
-    Lines lines;
-    ASSERT_TRUE(engine_->read_until("uciok", lines, StartupMs));
-    startupListing_ = lines;
+    ASSERT_TRUE(engine_->ask("uci", "uciok", StartupMs, &startupListing_));
   }
   static void TearDownTestSuite() {
     engine_->send("quit");
@@ -67,9 +64,7 @@ class ThreadsProtocol : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(engine_->started()); }
 
   static void sync() {
-    engine_->send("isready");
-    Lines lines;
-    ASSERT_TRUE(engine_->read_until("readyok", lines, 10000));
+    ASSERT_TRUE(engine_->ask("isready", "readyok", 10000));
   }
 
   // Reads until "bestmove"; all lines read, the bestmove line last.

@@ -148,3 +148,9 @@ int EngineProcess::wait_exit(int timeoutMs) {
     usleep(5000);
   }
 }
+
+bool EngineProcess::ask(const std::string& command, const std::string& reply, int timeoutMs,
+                        std::vector<std::string>* lines) {
+  std::vector<std::string> discarded;
+  return send(command) && read_until(reply, lines ? *lines : discarded, timeoutMs);
+}

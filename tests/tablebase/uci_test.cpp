@@ -39,9 +39,7 @@ class TablebaseUci : public ::testing::TestWithParam<const char*> {
   void SetUp() override {
     process_ = std::make_unique<EngineProcess>(GetParam());
     ASSERT_TRUE(process_->started());
-    process_->send("uci");
-    Lines lines;
-    ASSERT_TRUE(process_->read_until("uciok", lines, 8000));
+    ASSERT_TRUE(process_->ask("uci", "uciok", 8000));
   }
   void TearDown() override {
     if (!process_->started()) return;
@@ -49,11 +47,7 @@ class TablebaseUci : public ::testing::TestWithParam<const char*> {
     EXPECT_EQ(process_->wait_exit(), 0);
   }
   // Sends "isready"; true when "readyok" comes (the tables are catalogued by then).
-  bool ready() {
-    process_->send("isready");
-    Lines lines;
-    return process_->read_until("readyok", lines, 5000);
-  }
+  bool ready() { return process_->ask("isready", "readyok"); }
   std::unique_ptr<EngineProcess> process_;
 };
 
