@@ -320,27 +320,33 @@ void Generator::evasions() {
 }  // namespace
 
 void generate_moves(Position& pos, PlyState& ply, int kind, int allPromotions) {
-  // Killers are lifted to the top by giving their history counters a temporary score; all four
-  // counters are restored afterwards, so the history table is unchanged.
-  int32_t* history = pos.history[ply.side];
-  const Killers& current = pos.killers[ply.ply];
-  const Killers& earlier = pos.killers[ply.ply >= 2 ? ply.ply - 2 : 0];
-  const int k[4] = {history_index(earlier.move[0]), history_index(earlier.move[1]),
-                    history_index(current.move[0]), history_index(current.move[1])};
-  int32_t saved[4];
-  for (int i = 0; i < 4; ++i) saved[i] = history[k[i]];
-  history[k[0]] = history[k[1]] = EarlierKillerScore;
-  history[k[2]] = history[k[3]] = KillerScore;
-
   Generator gen(pos, ply, allPromotions);
-  if (ply.flags & InCheckFlag) gen.evasions();
-  else if (kind == GenCaptures) gen.captures();
-  else if (kind == GenQuiet) gen.quiet();
-  else if (kind == GenAll) gen.all();
-  else gen.quiet_checks();
-  ply.generatedCount = uint8_t(ply.generatedCount + gen.written());
+  const bool inCheck = (ply.flags & InCheckFlag) != 0;
+  if (!inCheck && kind == GenCaptures) {
+    // Captures are ordered by their exchange values alone: the history table is not read, so
+    // the killers need no lift (this is the quiescence search's one generation per node).
+    gen.captures();
+  } else {
+    // Killers are lifted to the top by giving their history counters a temporary score; all
+    // four counters are restored afterwards, so the history table is unchanged.
+    int32_t* history = pos.history[ply.side];
+    const Killers& current = pos.killers[ply.ply];
+    const Killers& earlier = pos.killers[ply.ply >= 2 ? ply.ply - 2 : 0];
+    const int k[4] = {history_index(earlier.move[0]), history_index(earlier.move[1]),
+                      history_index(current.move[0]), history_index(current.move[1])};
+    int32_t saved[4];
+    for (int i = 0; i < 4; ++i) saved[i] = history[k[i]];
+    history[k[0]] = history[k[1]] = EarlierKillerScore;
+    history[k[2]] = history[k[3]] = KillerScore;
 
-  for (int i = 3; i >= 0; --i) history[k[i]] = saved[i];
+    if (inCheck) gen.evasions();
+    else if (kind == GenQuiet) gen.quiet();
+    else if (kind == GenAll) gen.all();
+    else gen.quiet_checks();
+
+    for (int i = 3; i >= 0; --i) history[k[i]] = saved[i];
+  }
+  ply.generatedCount = uint8_t(ply.generatedCount + gen.written());
   if (ply.hashMove) remove_move(ply, ply.hashMove);
   if (ply.hashMove2Tried) remove_move(ply, ply.hashMove2Tried);
 }
