@@ -4,7 +4,7 @@
 # rook-ending position from a soak game, "go ponder" with 36 ms on Black's clock, "ponderhit"
 # after 35 ms, and prints the delay to "bestmove" of each try.
 #   tools/ponder_latency.py build/engine-mp [TRIES]
-import subprocess, time, sys, select
+import subprocess, time, sys
 eng = sys.argv[1]; trials = int(sys.argv[2]) if len(sys.argv) > 2 else 10
 p = subprocess.Popen([eng], stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1)
 def send(s): p.stdin.write(s + "\n"); p.stdin.flush()
