@@ -82,6 +82,16 @@ void print_stats(const SearchStats& s, const DepthTotals& totals, uint64_t total
               percent(s.singularFound, s.singularTests), static_cast<unsigned long long>(s.singularTests));
   std::printf("  quiescence share     %5.1f%% of %llu nodes\n", percent(s.quiescenceNodes, totalNodes),
               static_cast<unsigned long long>(totalNodes));
+  // Where the nodes go: the searches a node runs besides its own moves (a node inside several
+  // counts for the outermost), and the nodes of the move loops themselves, counted apart.
+  static constexpr const char* SubtreeNames[] = {"", "null move", "multi-cut", "refutation sweep",
+                                                 "cut-node deepening", "singular test",
+                                                 "reduced late move", "re-search"};
+  static_assert(sizeof SubtreeNames / sizeof SubtreeNames[0] == uint32_t(Subtree::Count));
+  std::printf("  nodes searched in   ");
+  for (uint32_t k = 1; k < uint32_t(Subtree::Count); ++k)
+    std::printf(" %s %.1f%%,", SubtreeNames[k], percent(s.subtreeNodes[k], totalNodes));
+  std::printf(" the move loops %.1f%%\n", percent(s.moveLoopNodes, totalNodes));
   // Each iteration's nodes over the previous one's, summed over the positions that completed
   // both; the summary is the geometric mean over the last four iterations.
   int deepest = 0;

@@ -29,6 +29,28 @@ constexpr int32_t HistoryCap = 0x3FFFFFFF;  // far below the killers' order scor
 
 bool in_check(const PlyState& node) { return (node.flags & InCheckFlag) != 0; }
 
+// Counts the nodes searched during its lifetime for `kind` in the statistics, unless an outer
+// subtree is already being counted.
+class SubtreeCounter {
+ public:
+  SubtreeCounter(Position& pos, Subtree kind)
+      : pos_(pos), start_(pos.nodes), outermost_(pos.stats.open == Subtree::None) {
+    if (outermost_) pos.stats.open = kind;
+  }
+  ~SubtreeCounter() {
+    if (!outermost_) return;
+    pos_.stats.subtreeNodes[uint32_t(pos_.stats.open)] += pos_.nodes - start_;
+    pos_.stats.open = Subtree::None;
+  }
+  SubtreeCounter(const SubtreeCounter&) = delete;
+  SubtreeCounter& operator=(const SubtreeCounter&) = delete;
+
+ private:
+  Position& pos_;
+  uint64_t start_;
+  bool outermost_;
+};
+
 const uint8_t* king_neighbours(const Position& pos, int colour) {
   return LeaperTargets[LeaperKing][king_square(pos, colour)];
 }
@@ -319,6 +341,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     if (depth >= 4 && (node.flags & LowerBoundFlag) && !deepened && rule_on(SearchRule::CutNodeDeepening)) {
       deepened = true;
       reset_picker(node);
+      SubtreeCounter counted(pos, Subtree::CutNodeDeepening);
       for (int32_t i = depth % 2 == 0 ? 1 : 2; i <= depth - 3; i += 2) {
         const Move r = find_refutation(i);
         if (Control.StopRequested) {
@@ -386,7 +409,11 @@ Node::Outcome Node::search_moves(int32_t& result) {
     node.movesTried += 1;
     if (reductions && node.generated == 3 && node.movesTried >= 5 &&
         int(node.movesTried) * 4 > int(node.generatedCount) && !checks) {
-      const int32_t v = child_search(*child, a, a + 1, std::max(0, depth - shrink - 3));
+      int32_t v;
+      {
+        SubtreeCounter counted(pos, Subtree::ReducedLateMove);
+        v = child_search(*child, a, a + 1, std::max(0, depth - shrink - 3));
+      }
       if (Control.StopRequested || v <= best) {
         unmake_move(pos, *child);
         done_with(m);
@@ -402,6 +429,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
       bool take = true;
       int32_t score = v;
       if (a < v && v < b && !Control.StopRequested) {
+        SubtreeCounter counted(pos, Subtree::ReSearch);
         const int32_t w = child_search(*child, v - 1, b, d);
         if (w >= v) {
           score = w;
@@ -497,6 +525,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
 
   // The table.
   pos.nodes += 1;
+  pos.stats.moveLoopNodes += pos.stats.open == Subtree::None;
   node.hashMove = NoMove;
   node.hashMove2 = NoMove;
   reset_picker(node);  // a re-search of the same child starts the picker afresh
@@ -570,7 +599,11 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
         reduced = n.depth - 4;
       reduced = std::max(0, reduced);
       const int32_t nb = std::abs(n.b) >= MateBound ? n.b : n.b - std::min(ply - 1, 5);
-      const int32_t v = -SearchNode(pos, *child, -nb, 1 - nb, reduced, 0, n.mateExt);
+      int32_t v;
+      {
+        SubtreeCounter counted(pos, Subtree::NullMove);
+        v = -SearchNode(pos, *child, -nb, 1 - nb, reduced, 0, n.mateExt);
+      }
       unmake_move(pos, *child);
       pos.nullDepth -= 1;
       if (Control.StopRequested) return 0;
@@ -614,7 +647,11 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
         if (child == nullptr) continue;
         ++legal;
         pos.multiCutDepth += 1;
-        const int32_t v = n.child_search(*child, n.b, n.b + 1, r);
+        int32_t v;
+        {
+          SubtreeCounter counted(pos, Subtree::MultiCut);
+          v = n.child_search(*child, n.b, n.b + 1, r);
+        }
         pos.multiCutDepth -= 1;
         unmake_move(pos, *child);
         if (Control.StopRequested) return 0;
@@ -636,7 +673,11 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
 
   // Without a table move, a cheap search finds a refutation to try first.
   if (!sweepBlocked && rule_on(SearchRule::RefutationSweep) && n.depth > 3 && node.hashMove == NoMove) {
-    const Move r = n.find_refutation(std::min(n.depth - 3, n.depth / 2));
+    Move r;
+    {
+      SubtreeCounter counted(pos, Subtree::RefutationSweep);
+      r = n.find_refutation(std::min(n.depth - 3, n.depth / 2));
+    }
     if (Control.StopRequested) return 0;
     if (r != NoMove) node.hashMove = r;
   }
@@ -676,7 +717,11 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
       node.move = m;
       PlyState* child = make_move_prefetched(pos, node);
       if (child == nullptr) continue;
-      const int32_t v = n.child_search(*child, best - 100, best - 99, d);
+      int32_t v;
+      {
+        SubtreeCounter counted(pos, Subtree::SingularTest);
+        v = n.child_search(*child, best - 100, best - 99, d);
+      }
       unmake_move(pos, *child);
       if (Control.StopRequested || v > best - 100) {
         singular = false;

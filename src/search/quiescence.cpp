@@ -49,6 +49,7 @@ bool quiet_check_worth_searching(const Position& pos, const PlyState& node, Move
 
 int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, int32_t depth) {
   pos.nodes += 1;
+  pos.stats.moveLoopNodes += pos.stats.open == Subtree::None;
   ++pos.stats.quiescenceNodes;
   node.bestMove = NoMove;
   node.hashMove = NoMove;

@@ -5,6 +5,20 @@
 
 #include <cstdint>
 
+// The searches that a node runs besides its own move loop, for counting where the tree's nodes
+// go. A node searched inside several of them counts for the outermost one.
+enum class Subtree : uint8_t {
+  None,  // zero, so that a cleared SearchStats has no subtree open
+  NullMove,
+  MultiCut,
+  RefutationSweep,
+  CutNodeDeepening,
+  SingularTest,
+  ReducedLateMove,  // the reduced search that decides whether a late move is searched at all
+  ReSearch,         // the wider searches after a zero-window fail high
+  Count
+};
+
 struct SearchStats {
   uint64_t quiescenceNodes;
   uint64_t tableHits;            // full-width nodes whose table probe found an entry
@@ -17,6 +31,9 @@ struct SearchStats {
   uint64_t futilePrunedMoves;
   uint64_t multiCutTries, multiCutCuts;
   uint64_t singularTests, singularFound;
+  uint64_t subtreeNodes[uint32_t(Subtree::Count)];  // by Subtree; the None slot stays 0
+  Subtree open;                                     // the outermost subtree being counted
+  uint64_t moveLoopNodes;                           // nodes entered with no subtree open
 };
 
 // Completed iterations of the main thread's latest search: when each ended and how many

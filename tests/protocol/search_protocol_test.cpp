@@ -309,8 +309,19 @@ TEST(Bench, NodeCountIsTheSameFromRunToRunAndWithStatistics) {
   EXPECT_EQ(last[0].substr(0, last[0].find(" nps")), last[1].substr(0, last[1].find(" nps")));
   double firstMoveShare = -1;
   int depthLines = 0;
+  // The shares of the nodes by subtree (counted around each subtree's searches) and of the
+  // move loops (counted node by node): every node counts once, for its outermost subtree or
+  // for the loops, so the shares add up to the whole.
+  double subtreeShares = -1;
+  int subtreeKinds = 0;
   for (const std::string& l : statsLines) {
     std::sscanf(l.c_str(), " first-move cutoffs %lf%%", &firstMoveShare);
+    if (l.find("nodes searched in") != std::string::npos) {
+      subtreeShares = 0;
+      static const std::regex share("(\\d+\\.\\d)%");
+      for (std::sregex_iterator it(l.begin(), l.end(), share), end; it != end; ++it, ++subtreeKinds)
+        subtreeShares += std::stod((*it)[1]);
+    }
     int depth, positions;
     if (std::sscanf(l.c_str(), " %d %d %*f %*u", &depth, &positions) == 2 && depth == depthLines + 1 &&
         positions >= 15)
@@ -319,6 +330,8 @@ TEST(Bench, NodeCountIsTheSameFromRunToRunAndWithStatistics) {
   EXPECT_GT(firstMoveShare, 50.0);
   EXPECT_LE(firstMoveShare, 100.0);
   EXPECT_EQ(depthLines, 6);  // every depth, reached by all positions but the mate in one
+  EXPECT_EQ(subtreeKinds, 8);
+  EXPECT_NEAR(subtreeShares, 100.0, 0.5);
 }
 
 }  // namespace
