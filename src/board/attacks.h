@@ -41,65 +41,56 @@ inline void attack_erase(AttackEntry& e, uint8_t s, int slider) {
 // Slider kind (queen 0, rook 1, bishop 2) of a slider's piece code.
 inline int slider_kind(int piece) { return 7 - piece_type(piece); }
 
-// Adds the attacks of `piece` standing on `s`.
-inline void add_attacks(Position& pos, int piece, Square s) {
+// Calls update(entry of the attacked square) for every square that `piece` standing on `s`
+// attacks, walking the precomputed lists over the board's occupancy.
+template <class Update>
+inline void for_each_attacked(Position& pos, int piece, Square s, Update update) {
   AttackEntry* table = pos.attacks[colour_of(piece)];
   if (is_slider(piece)) {
     const int kind = slider_kind(piece);
     const uint8_t* next = SliderNext[kind][s];
     const uint8_t* skip = SliderSkip[kind][s];
-    for (Square t = next[s]; t; t = pos.board[t] ? skip[t] : next[t])
-      attack_append(table[t], uint8_t(s), 1);
+    for (Square t = next[s]; t; t = pos.board[t] ? skip[t] : next[t]) update(table[t], 1);
   } else {
-    for (const uint8_t* t = LeaperTargets[LeaperKindOf[piece]][s]; *t; ++t)
-      attack_append(table[*t], uint8_t(s), 0);
+    for (const uint8_t* t = LeaperTargets[LeaperKindOf[piece]][s]; *t; ++t) update(table[*t], 0);
   }
+}
+
+// Adds the attacks of `piece` standing on `s`.
+inline void add_attacks(Position& pos, int piece, Square s) {
+  for_each_attacked(pos, piece, s, [s](AttackEntry& e, int slider) { attack_append(e, uint8_t(s), slider); });
 }
 
 // Removes them again; the board must show the same occupancy along the piece's rays.
 inline void remove_attacks(Position& pos, int piece, Square s) {
-  AttackEntry* table = pos.attacks[colour_of(piece)];
-  if (is_slider(piece)) {
-    const int kind = slider_kind(piece);
-    const uint8_t* next = SliderNext[kind][s];
-    const uint8_t* skip = SliderSkip[kind][s];
-    for (Square t = next[s]; t; t = pos.board[t] ? skip[t] : next[t])
-      attack_erase(table[t], uint8_t(s), 1);
-  } else {
-    for (const uint8_t* t = LeaperTargets[LeaperKindOf[piece]][s]; *t; ++t)
-      attack_erase(table[*t], uint8_t(s), 0);
+  for_each_attacked(pos, piece, s, [s](AttackEntry& e, int slider) { attack_erase(e, uint8_t(s), slider); });
+}
+
+// Calls update(entry, slider square) for the squares beyond x that each slider attacking x
+// sees once x is empty, up to and including the next occupied square.
+template <class Update>
+inline void for_each_line_through(Position& pos, Square x, Update update) {
+  for (int c = 0; c < 2; ++c) {
+    const AttackEntry& e = pos.attacks[c][x];
+    if (!e.sliders) continue;
+    for (int i = 0; i < e.count; ++i) {
+      const Square a = e.squares[i];
+      if (!is_slider(pos.board[a])) continue;
+      for (const uint8_t* p = Beyond[x][a]; *p; ++p) {
+        update(pos.attacks[c][*p], a);
+        if (pos.board[*p]) break;
+      }
+    }
   }
 }
 
 // Square x is (about to be) vacated: sliders that attack x now see past it, up to and
 // including the next occupied square.
 inline void open_lines(Position& pos, Square x) {
-  for (int c = 0; c < 2; ++c) {
-    const AttackEntry& e = pos.attacks[c][x];
-    if (!e.sliders) continue;
-    for (int i = 0; i < e.count; ++i) {
-      const Square a = e.squares[i];
-      if (!is_slider(pos.board[a])) continue;
-      for (const uint8_t* p = Beyond[x][a]; *p; ++p) {
-        attack_append(pos.attacks[c][*p], uint8_t(a), 1);
-        if (pos.board[*p]) break;
-      }
-    }
-  }
+  for_each_line_through(pos, x, [](AttackEntry& e, Square a) { attack_append(e, uint8_t(a), 1); });
 }
 
 // Square x has just been occupied: sliders that attack x no longer see past it.
 inline void close_lines(Position& pos, Square x) {
-  for (int c = 0; c < 2; ++c) {
-    const AttackEntry& e = pos.attacks[c][x];
-    if (!e.sliders) continue;
-    for (int i = 0; i < e.count; ++i) {
-      const Square a = e.squares[i];
-      if (!is_slider(pos.board[a])) continue;
-      for (const uint8_t* p = Beyond[x][a]; *p; ++p) {
-        attack_erase(pos.attacks[c][*p], uint8_t(a), 1);
-        if (pos.board[*p]) break;
-      }
-    }
-  }
+  for_each_line_through(pos, x, [](AttackEntry& e, Square a) { attack_erase(e, uint8_t(a), 1); });
 }
