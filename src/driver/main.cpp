@@ -4,17 +4,17 @@
 //   bench [DEPTH] [stats]  searches a fixed set of positions; prints "nodes N nps M" last
 //   random COUNT        prints the first COUNT numbers of the random generator, one a line
 //   tbprobe PATH FEN    the tablebase value of a position: "win N", "loss N", "draw" or "none"
-#include "search/ablation.h"
-#include <cstdio>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "board/perft.h"
-#include "driver/bench.h"
 #include "core/random.h"
+#include "driver/bench.h"
 #include "driver/main_loop.h"
 #include "driver/startup.h"
+#include "eval/readings.h"
+#include "search/ablation.h"
 #include "tablebase/binding.h"
 
 namespace {
@@ -32,6 +32,11 @@ int main(int argc, char** argv) {
   const char* badRule = nullptr;
   if (!read_ablation_switches(badRule)) {
     std::fprintf(stderr, "TARROW_ABLATE: unknown rule %s\n", badRule);
+    return 2;
+  }
+  const char* badReading = nullptr;
+  if (!read_evaluation_readings(badReading)) {
+    std::fprintf(stderr, "TARROW_READINGS: unknown reading %s\n", badReading);
     return 2;
   }
   if (argc > 1 && std::strcmp(argv[1], "perft") == 0) return perft_command(argc - 1, argv + 1);

@@ -3,6 +3,7 @@
 #include "board/tables.h"
 #include "core/options.h"
 #include "eval/preparation.h"
+#include "eval/readings.h"
 #include "eval/side_view.h"
 
 namespace {
@@ -127,12 +128,13 @@ int32_t king_safety(const Position& pos, PlyState& ply, const PawnEntry& pawns, 
   const Square relKing = V::rel(king);
   const int enemyAttack = ply.phase[Them];
   const bool enemyQueen = pos.pieceCount[V::enemy(7)] != 0;
-  if (endgameForm && !(enemyQueen && enemyAttack >= 9))
+  if ((endgameForm || RootEval.kingEndgameFlag) && !(enemyQueen && enemyAttack >= 9))
     return endgame_king_safety<Us>(pos, relKing, enemyAttack, enemyQueen);
 
   const AttackEntry* own = pos.attacks[Us];
   const AttackEntry* enemy = pos.attacks[Them];
   int32_t result = 0;
+  const bool zonePiecesOnly = reading_on(EvalReading::ZonePiecesOnly);
   int defence = 0, pressure = 0, outnumbered = 0, shield = 0;
   uint64_t attackers = 0;
   bool flight = false, backedContact = false;
@@ -156,7 +158,7 @@ int32_t king_safety(const Position& pos, PlyState& ply, const PawnEntry& pawns, 
     for (int i = 0; i < att; ++i) {
       const Square a = enemy[real].squares[i];
       const int attacker = pos.board[a];
-      if (!is_king(attacker)) attackers |= square_bit(a);
+      if (!is_king(attacker) && !(zonePiecesOnly && is_pawn(attacker))) attackers |= square_bit(a);
       if (attacker != V::enemy(7)) continue;
       const bool alone = att == 1 && !queen_backed<Us>(pos, a, real);
       if (alone) {
@@ -181,7 +183,8 @@ int32_t king_safety(const Position& pos, PlyState& ply, const PawnEntry& pawns, 
         const AttackEntry& e = enemy[real];
         (step ? backRank4 : backRank3) += e.count;
         for (int j = 0; j < e.count; ++j)
-          if (!is_king(pos.board[e.squares[j]])) attackers |= square_bit(e.squares[j]);
+          if (!is_king(pos.board[e.squares[j]]) && !(zonePiecesOnly && is_pawn(pos.board[e.squares[j]])))
+            attackers |= square_bit(e.squares[j]);
       }
   }
 
@@ -226,8 +229,14 @@ int32_t king_safety(const Position& pos, PlyState& ply, const PawnEntry& pawns, 
   if (!V::own_pawns(pawns, wing_file(2))) result -= enemyAttack;
   if (!enemyQueen || !pos.pieceCount[V::enemy(6)]) return result;
   // Enemy heavy pieces and half-open files towards the king.
-  if (!V::enemy_pawns(pawns, wing_file(2))) result -= 15;
-  if (!V::enemy_pawns(pawns, wing_file(1))) result -= V::own_pawns(pawns, wing_file(1)) ? 15 : 30;
+  if (RootEval.openFileFlag) {
+    const int edge = wing_file(1);
+    const int queenFile = wing_file(file_of(first_man(pos, V::enemy(7))));
+    if (!V::own_pawns(pawns, edge) && !V::enemy_pawns(pawns, edge) && queenFile <= 2) result -= 20;
+  } else {
+    if (!V::enemy_pawns(pawns, wing_file(2))) result -= 15;
+    if (!V::enemy_pawns(pawns, wing_file(1))) result -= V::own_pawns(pawns, wing_file(1)) ? 15 : 30;
+  }
   if (pos.board[sq(C3)] == V::enemy(2) && pos.board[sq(C2)] == V::own(2)) result -= 6;
   return result;
 }

@@ -2,6 +2,7 @@
 
 #include "board/tables.h"
 #include "eval/preparation.h"
+#include "eval/readings.h"
 #include "eval/side_view.h"
 
 namespace {
@@ -239,6 +240,27 @@ int32_t bishop_terms(const Context& c, Square s) {
   return v;
 }
 
+// A rook below its own pawns (middle game): shut in on its first rank by its own king (-42),
+// else hemmed by own pawns on both forward diagonals (-12), else on a file an enemy pawn closes
+// too (-8). Returns the penalty.
+template <int Us>
+int32_t rook_behind_own_pawns(const Position& pos, Square s, int enemyPawns) {
+  using V = SideView<Us>;
+  const Square rs = V::rel(s);
+  const int r = rank_of(rs), f = file_of(s);
+  const Square king = V::rel(king_square(pos, Us));
+  if (r == 1 && rank_of(king) == 1) {
+    const int kf = file_of(king);
+    if ((f <= 2 && kf > f && kf <= 3) || (f >= 7 && kf < f && kf >= 6)) return 42;
+  }
+  auto own_pawn_or_edge = [&](int df) {
+    const int ff = f + df;
+    return ff < 1 || ff > 8 || pos.board[V::rel(square_at(ff, r + 1))] == V::own(2);
+  };
+  if (r < 8 && own_pawn_or_edge(-1) && own_pawn_or_edge(1)) return 12;
+  return enemyPawns ? 8 : 0;
+}
+
 template <int Us>
 int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
   using V = SideView<Us>;
@@ -314,6 +336,8 @@ int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
     } else if (r > V::own_rear_rank(pawns, f)) {
       if (!enemyPawns) v += 10;
       else if (edgeOfKingWing) v += 5;
+    } else if (reading_on(EvalReading::RookPawnTerms)) {
+      v -= rook_behind_own_pawns<Us>(pos, s, enemyPawns);
     }
   } else {
     v += 3;
@@ -346,7 +370,7 @@ int32_t queen_terms(const Context& c, Square s) {
   const Square enemyKing = king_square(pos, Them);
   const int f = file_of(s);
   int32_t v = 0;
-  if (wing_of(s) == wing_of(enemyKing)) v += 18 - 2 * rank_distance(s, enemyKing);
+  if (!c.root.queenFlag && wing_of(s) == wing_of(enemyKing)) v += 18 - 2 * rank_distance(s, enemyKing);
   if (square_distance(s, enemyKing) <= 2) v += 13;
   if (!V::own_pawns(pawns, f)) {
     if (V::enemy_pawns(pawns, f)) v += 5;

@@ -9,6 +9,7 @@
 #include "board/zobrist.h"
 #include "core/options.h"
 #include "eval/base_tables.h"
+#include "eval/readings.h"
 #include "eval/square_names.h"
 
 RootEvaluation RootEval;
@@ -664,6 +665,18 @@ void set_search_switches(const Census& c, const PlyState& root, uint32_t phase) 
                       (c.queens[0] >= 1 && c.queens[1] >= 1 && c.pieces(0) >= 2 && c.pieces(1) >= 2);
 }
 
+// The root facts that switch single king-safety and queen terms; each is set only under its
+// experimental reading (none is the rule yet).
+void set_term_flags(const Census& c, uint32_t phase) {
+  RootEvaluation& r = RootEval;
+  r.kingEndgameFlag = reading_on(EvalReading::KingEndgameFlag) && (phase & PhaseMiddlegame) &&
+                      c.queens[White] + c.queens[Black] == 0;
+  bool openFile = false;
+  for (int f = 1; f <= 8; ++f) openFile |= c.pawnsOnFile[White][f] + c.pawnsOnFile[Black][f] == 0;
+  r.openFileFlag = reading_on(EvalReading::OpenFileFlag) && openFile;
+  r.queenFlag = reading_on(EvalReading::QueenFlag) && (phase & PhaseOpening);
+}
+
 // The two fingerprints: each mixed value is multiplied by the next fixed random number.
 struct Fingerprints {
   int serialCount = 0, secondCount = 0;
@@ -761,6 +774,7 @@ void prepare_root_evaluation(Position& pos, PlyState& root) {
   r.minorEnding = endgameLike && c.pawns[0] + c.pawns[1] < 5 && c.pieceMaterial[White] == 325 &&
                   c.pieceMaterial[Black] == 325 && c.bishops[White] + c.bishops[Black] >= 1;
   mix.both(int32_t(phase));
+  set_term_flags(c, phase);
 
   bool activeKing[2];
   fill_base_tables(c, phase, activeKing);
@@ -794,6 +808,8 @@ void prepare_root_evaluation(Position& pos, PlyState& root) {
   // The draw score shifts the scaled part of stored evaluations; with the default of 0 the
   // engine's colour does not disturb the evaluation cache.
   mix.second(engine == White ? Options.DrawScore : -Options.DrawScore);
+  const int32_t termFlags = r.kingEndgameFlag | r.openFileFlag << 1 | r.queenFlag << 2;
+  if (termFlags) mix.both(termFlags);
   r.evalStamp = uint16_t(r.secondFingerprint ^ (r.secondFingerprint >> 16));
   r.pawnTermsFingerprint = pawn_terms_fingerprint(r);
 }

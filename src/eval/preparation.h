@@ -32,6 +32,10 @@ struct RootEvaluation {
   bool KingsSameWing;
   bool noPawnImbalance;   // false: the side ahead in pieces has no pawns against pawns
   bool minorEnding;       // one minor each (at least one bishop), few pawns
+  // Root facts that switch single king-safety and queen terms (see eval/readings.h).
+  bool kingEndgameFlag;   // king safety takes its endgame form
+  bool openFileFlag;      // the castled wing fears only a fully open edge file
+  bool queenFlag;         // no bonus for a queen on the enemy king's wing
   int engineColour;       // side to move at the root
   uint8_t endingIndicator[256];  // by PlyState::capturedTypes: 1 = those captures make an ending
   uint64_t outpostZone[2];       // central squares a side's knights aim for (bit s - 1)

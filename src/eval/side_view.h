@@ -77,3 +77,12 @@ inline void for_each_piece(const Position& pos, int code, Fn&& fn) {
     if (s != CapturedMark && pos.board[s] == code) fn(Square(s));
   }
 }
+
+// The first man of piece code `code` in its type list, 0 when there is none.
+inline Square first_man(const Position& pos, int code) {
+  Square first = 0;
+  for_each_piece(pos, code, [&](Square s) {
+    if (!first) first = s;
+  });
+  return first;
+}

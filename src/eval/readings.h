@@ -1,0 +1,26 @@
+// Experimental readings of evaluation terms whose exact form is open, to be measured in games
+// before one of them becomes the rule. Only a build configured with TARROW_ABLATION reads them
+// (from the environment variable TARROW_READINGS, a comma-separated list of names, at start-up);
+// in a normal build every reading is a compile-time "off" and its code is dead.
+#pragma once
+
+#include <cstdint>
+
+enum class EvalReading : uint32_t {
+  KingEndgameFlag,  // queenless middle games: king safety in its endgame form
+  OpenFileFlag,     // a root with an open file: the castled wing fears the open a/h-file only
+  QueenFlag,        // opening stage: no bonus for a queen on the enemy king's wing
+  RookPawnTerms,    // rooks behind their own pawns: shut in by the king, hemmed, closed file
+  ZonePiecesOnly,   // king safety's distinct attackers of the king zone leave out pawns
+  Count
+};
+
+#if TARROW_ABLATION
+extern uint32_t ChosenReadings;
+inline bool reading_on(EvalReading r) { return (ChosenReadings & (1u << uint32_t(r))) != 0; }
+// Reads TARROW_READINGS; returns false and names the first unknown reading in `bad`.
+bool read_evaluation_readings(const char*& bad);
+#else
+constexpr bool reading_on(EvalReading) { return false; }
+inline bool read_evaluation_readings(const char*&) { return true; }
+#endif
