@@ -56,14 +56,32 @@ inline void for_each_attacked(Position& pos, int piece, Square s, Update update)
   }
 }
 
+// The updates below call save(entry) before they change an entry, so that a caller can keep
+// the old contents and put them back later (make_move's undo log); NoSave keeps nothing.
+struct NoSave {
+  void operator()(const AttackEntry&) const {}
+};
+
 // Adds the attacks of `piece` standing on `s`.
+template <class Save>
+inline void add_attacks(Position& pos, int piece, Square s, Save& save) {
+  for_each_attacked(pos, piece, s, [s, &save](AttackEntry& e, int slider) {
+    save(e);
+    attack_append(e, uint8_t(s), slider);
+  });
+}
 inline void add_attacks(Position& pos, int piece, Square s) {
-  for_each_attacked(pos, piece, s, [s](AttackEntry& e, int slider) { attack_append(e, uint8_t(s), slider); });
+  NoSave none;
+  add_attacks(pos, piece, s, none);
 }
 
 // Removes them again; the board must show the same occupancy along the piece's rays.
-inline void remove_attacks(Position& pos, int piece, Square s) {
-  for_each_attacked(pos, piece, s, [s](AttackEntry& e, int slider) { attack_erase(e, uint8_t(s), slider); });
+template <class Save>
+inline void remove_attacks(Position& pos, int piece, Square s, Save& save) {
+  for_each_attacked(pos, piece, s, [s, &save](AttackEntry& e, int slider) {
+    save(e);
+    attack_erase(e, uint8_t(s), slider);
+  });
 }
 
 // Calls update(entry, slider square) for the squares beyond x that each slider attacking x
@@ -86,11 +104,19 @@ inline void for_each_line_through(Position& pos, Square x, Update update) {
 
 // Square x is (about to be) vacated: sliders that attack x now see past it, up to and
 // including the next occupied square.
-inline void open_lines(Position& pos, Square x) {
-  for_each_line_through(pos, x, [](AttackEntry& e, Square a) { attack_append(e, uint8_t(a), 1); });
+template <class Save>
+inline void open_lines(Position& pos, Square x, Save& save) {
+  for_each_line_through(pos, x, [&save](AttackEntry& e, Square a) {
+    save(e);
+    attack_append(e, uint8_t(a), 1);
+  });
 }
 
 // Square x has just been occupied: sliders that attack x no longer see past it.
-inline void close_lines(Position& pos, Square x) {
-  for_each_line_through(pos, x, [](AttackEntry& e, Square a) { attack_erase(e, uint8_t(a), 1); });
+template <class Save>
+inline void close_lines(Position& pos, Square x, Save& save) {
+  for_each_line_through(pos, x, [&save](AttackEntry& e, Square a) {
+    save(e);
+    attack_erase(e, uint8_t(a), 1);
+  });
 }

@@ -20,18 +20,37 @@ struct Keys {
   }
 };
 
+// Writes the undo log of one move: each attack entry's contents just before a change.
+struct AttackLog {
+  Position& pos;
+  AttackUndo* top;
+  void operator()(const AttackEntry& e) {
+    top->before = e;
+    top->entry = uint16_t(&e - &pos.attacks[0][0]);
+    ++top;
+  }
+  uint16_t size() const { return uint16_t(top - pos.attackLog); }
+};
+
+// Puts back the entries saved in log records [begin, end), the latest first, so that an entry
+// changed several times ends up as it was before the first change, squares in the same order.
+void restore_attacks(Position& pos, int begin, int end) {
+  AttackEntry* entries = &pos.attacks[0][0];
+  for (int i = end; i-- > begin;) entries[pos.attackLog[i].entry] = pos.attackLog[i].before;
+}
+
 // Moves one man from `from` to `to`, capturing `captured` there and promoting to `promotion`
 // if non-zero. Returns the number of enemy attackers on the mover's king square afterwards.
 int board_step(Position& pos, Square from, Square to, int piece, int captured, int promotion,
-               Keys& keys) {
-  remove_attacks(pos, piece, from);
+               Keys& keys, AttackLog& log) {
+  remove_attacks(pos, piece, from, log);
   keys.toggle(piece, from);
   if (captured) {
-    remove_attacks(pos, captured, to);
+    remove_attacks(pos, captured, to, log);
     --pos.pieceCount[captured];
     keys.toggle(captured, to);
   }
-  open_lines(pos, from);
+  open_lines(pos, from, log);
   if (captured) {
     const uint8_t capturedSlot = pos.squareSlot[to];
     pos.capturedStack[pos.capturedTop++] = capturedSlot;
@@ -49,19 +68,17 @@ int board_step(Position& pos, Square from, Square to, int piece, int captured, i
     piece = promotion;
   }
   pos.board[to] = uint8_t(piece);
-  add_attacks(pos, piece, to);
+  add_attacks(pos, piece, to, log);
   keys.toggle(piece, to);
-  if (!captured) close_lines(pos, to);
+  if (!captured) close_lines(pos, to, log);
   const int colour = colour_of(piece);
   return pos.attacks[colour ^ 1][king_square(pos, colour)].count;
 }
 
-// The exact inverse of board_step (keys are not touched: the earlier ply keeps its own).
+// Takes back what board_step did to the board, the slots, the piece counts and the type lists
+// (the attack entries come back from the undo log; keys are not touched: the earlier ply keeps
+// its own).
 void board_unstep(Position& pos, Square from, Square to, int piece, int captured, int promotion) {
-  const int placed = promotion ? promotion : piece;
-  remove_attacks(pos, placed, to);
-  if (captured) add_attacks(pos, captured, to);
-  else open_lines(pos, to);
   const uint8_t slot = pos.squareSlot[to];
   pos.slotSquare[slot] = uint8_t(from);
   pos.squareSlot[from] = slot;
@@ -78,8 +95,6 @@ void board_unstep(Position& pos, Square from, Square to, int piece, int captured
     pos.squareSlot[to] = capturedSlot;
     ++pos.pieceCount[captured];
   }
-  add_attacks(pos, piece, from);
-  close_lines(pos, from);
 }
 
 // Rook squares of a castling move (long castling is recognised by to < from).
@@ -117,6 +132,7 @@ PlyState* make_move(Position& pos, PlyState& cur) {
   nxt.capturedTypes = cur.capturedTypes;
   nxt.generatedCount = 0;
   nxt.movesTried = 0;
+  AttackLog log{pos, pos.attackLog + cur.attackLogTop};
 
   const int mover = cur.side;
   if (m & NullMoveFlag) {
@@ -134,8 +150,9 @@ PlyState* make_move(Position& pos, PlyState& cur) {
     if (m & EnPassantFlag) {
       // Two steps: onto the captured pawn's square, taking it, then on to the target square.
       const Square victim = mover == White ? to - 8 : to + 8;
-      board_step(pos, from, victim, piece, captured, 0, keys);
-      if (board_step(pos, victim, to, piece, 0, 0, keys)) {
+      board_step(pos, from, victim, piece, captured, 0, keys, log);
+      if (board_step(pos, victim, to, piece, 0, 0, keys, log)) {
+        restore_attacks(pos, cur.attackLogTop, log.size());
         board_unstep(pos, victim, to, piece, 0, 0);
         board_unstep(pos, from, victim, piece, captured, 0);
         return nullptr;
@@ -145,11 +162,12 @@ PlyState* make_move(Position& pos, PlyState& cur) {
       if (!castling_allowed(pos, from, to, mover)) return nullptr;
       const CastleRook rook = castle_rook(from, to);
       const int rookPiece = pos.board[rook.from];
-      board_step(pos, from, to, piece, 0, 0, keys);
-      board_step(pos, rook.from, rook.to, rookPiece, 0, 0, keys);
+      board_step(pos, from, to, piece, 0, 0, keys, log);
+      board_step(pos, rook.from, rook.to, rookPiece, 0, 0, keys, log);
       psq += PieceSquareTable[rookPiece][rook.to] - PieceSquareTable[rookPiece][rook.from];
     } else {
-      if (board_step(pos, from, to, piece, captured, promotion, keys)) {
+      if (board_step(pos, from, to, piece, captured, promotion, keys, log)) {
+        restore_attacks(pos, cur.attackLogTop, log.size());
         board_unstep(pos, from, to, piece, captured, promotion);
         return nullptr;
       }
@@ -184,6 +202,7 @@ PlyState* make_move(Position& pos, PlyState& cur) {
     }
   }
 
+  nxt.attackLogTop = log.size();
   nxt.indexKey = keys.index;
   nxt.lockKey = keys.lock;
   nxt.pawnKey = keys.pawnIndex;
@@ -204,6 +223,7 @@ void unmake_move(Position& pos, PlyState& next) {
   const PlyState& cur = (&next)[-1];
   const Move m = cur.move;
   if (m & NullMoveFlag) return;
+  restore_attacks(pos, cur.attackLogTop, next.attackLogTop);
   const Square from = move_from(m), to = move_to(m);
   const int piece = move_piece(m), captured = move_captured(m), promotion = move_promotion(m);
   if (m & CastleFlag) {

@@ -30,7 +30,8 @@ inline uint32_t index_key_after(const PlyState& cur) {
   return key;
 }
 
-// Takes back the move that led to `next` (the record make_move returned).
+// Takes back the move that led to `next` (the record make_move returned). The attack entries
+// are copied back from the undo log, so they come back exactly, squares in the same order.
 void unmake_move(Position& pos, PlyState& next);
 
 // True when the man that makes `m` (the promoted piece for a promotion) attacks the enemy

@@ -23,6 +23,16 @@ constexpr int QuietStackSize = MaxPly * MovesPerPly;
 constexpr int CaptureStackSize = MaxPly * MovesPerPly;
 constexpr int HistorySize = 8256;         // to * 128 + from, to <= 64
 constexpr uint8_t CapturedMark = 99;      // colour-list slot of a captured man
+// Attack entries one board step of make_move can change. A slider or king attacks at most 27
+// squares (a queen in the centre of an empty board). A step makes four kinds of change: the
+// mover's attacks removed at the from-square and added at the to-square, the lines through the
+// from-square opened, and either the captured man's attacks removed or the lines through the
+// to-square closed. Lines through a square: each of the eight directions from it holds at most
+// one attacker (the first man that way, of either colour), whose line goes on along the
+// opposite ray, so all of them together cover at most the 27 squares a queen there would see.
+constexpr int MaxAttackChangesPerStep = 4 * 27;
+// Castling and en passant are two steps; MaxPly moves can be made at once, one from each record.
+constexpr int AttackLogSize = MaxPly * 2 * MaxAttackChangesPerStep;
 
 // ---- Per-ply record -------------------------------------------------------------------------
 struct PlyState {
@@ -38,6 +48,7 @@ struct PlyState {
   uint8_t capturedTypes;   // bits of the piece types captured since the root
   uint8_t generatedCount;  // moves generated at this ply (wraps at 256)
   uint8_t movesTried;      // search: moves made at this node; cleared by make_move
+  uint16_t attackLogTop;   // undo-log records in use by the moves that led here
   uint32_t flags;          // en-passant square, castling rights, InCheckFlag, search bits 11-15
   uint32_t indexKey, lockKey;
   uint32_t pawnKey, pawnLock;
@@ -65,6 +76,13 @@ struct AttackEntry {
   int32_t count;
   int32_t sliders;
   uint8_t squares[AttackSlots];
+};
+
+// One record of make_move's undo log: an attack entry as it was before the move changed it,
+// and which one it was (index into the flat attacks[2][SquareCount]).
+struct AttackUndo {
+  AttackEntry before;
+  uint16_t entry;
 };
 
 // A per-type list holds colour-list slot indices of one piece code's men (captured ones stay
@@ -95,6 +113,9 @@ struct Position {
   TypeList typeList[16];            // used for the knight, bishop, rook and queen codes
   uint8_t pieceCount[16];
   AttackEntry attacks[2][SquareCount];
+  // Old contents of the entries the moves on the stack changed, in the order they changed;
+  // taking a move back copies its records back in reverse.
+  AttackUndo attackLog[AttackLogSize];
   uint8_t capturedStack[CapturedStackSize];  // flat slots of captured men, in capture order
   int capturedTop;
   uint32_t repStack[RepetitionStackSize];    // lockKeys of the game and the current line

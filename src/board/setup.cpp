@@ -136,6 +136,7 @@ void setup_root_ply(Position& pos, const GameState& state, const uint32_t* histo
   root.checks[0] = root.checks[1] = 0;
   root.generated = root.generatedCount = 0;
   root.capturedTypes = 0;
+  root.attackLogTop = 0;
   int men = 0;
   for (Square s = 1; s <= 64; ++s) men += pos.board[s] != Empty;
   root.pieces = uint8_t(men);

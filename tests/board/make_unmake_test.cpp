@@ -14,7 +14,8 @@
 namespace {
 
 // Everything of the board part that must come back exactly after make + unmake. Attack
-// entries list their squares in no guaranteed order, so they are compared as sets.
+// entries must come back with their squares in the same order (the move generator walks
+// them, so the order decides the order of moves); bytes past an entry's count do not matter.
 struct BoardSnapshot {
   uint8_t board[SquareCount], squareSlot[SquareCount], slotSquare[2 * ColourListSize];
   TypeList typeList[16];
@@ -36,10 +37,7 @@ struct BoardSnapshot {
     std::memcpy(pieceCount, pos.pieceCount, sizeof pieceCount);
     std::memcpy(attacks, pos.attacks, sizeof attacks);
     for (auto& side : attacks)
-      for (AttackEntry& e : side) {
-        std::sort(e.squares, e.squares + e.count);
-        std::fill(e.squares + e.count, e.squares + AttackSlots, 0);
-      }
+      for (AttackEntry& e : side) std::fill(e.squares + e.count, e.squares + AttackSlots, 0);
     capturedTop = pos.capturedTop;
     repTop = pos.repTop;
   }
