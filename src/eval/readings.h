@@ -2,6 +2,9 @@
 // before one of them becomes the rule. Only a build configured with TARROW_ABLATION reads them
 // (from the environment variable TARROW_READINGS, a comma-separated list of names, at start-up);
 // in a normal build every reading is a compile-time "off" and its code is dead.
+// Measured in self-play at 25000 nodes a move, 400 games each against the normal build: none of
+// them plays stronger (king endgame +1, open file +1, queen flag -1, rook terms -3, zone pieces
+// -24, each +-30 Elo), so the normal build keeps the flags clear and the rook terms out.
 #pragma once
 
 #include <cstdint>
