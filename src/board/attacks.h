@@ -41,61 +41,65 @@ inline void attack_erase(AttackEntry& e, uint8_t s, int slider) {
 // Slider kind (queen 0, rook 1, bishop 2) of a slider's piece code.
 inline int slider_kind(int piece) { return 7 - piece_type(piece); }
 
-// Calls update(entry of the attacked square) for every square that `piece` standing on `s`
-// attacks, walking the precomputed lists over the board's occupancy.
+// Calls update(flat index of the attacked square's entry, slider) for every square that
+// `piece` standing on `s` attacks, walking the precomputed lists over the board's occupancy.
+// Flat index: colour * SquareCount + square, into &pos.attacks[0][0].
 template <class Update>
 inline void for_each_attacked(Position& pos, int piece, Square s, Update update) {
-  AttackEntry* table = pos.attacks[colour_of(piece)];
+  const int base = colour_of(piece) * SquareCount;
   if (is_slider(piece)) {
     const int kind = slider_kind(piece);
     const uint8_t* next = SliderNext[kind][s];
     const uint8_t* skip = SliderSkip[kind][s];
-    for (Square t = next[s]; t; t = pos.board[t] ? skip[t] : next[t]) update(table[t], 1);
+    for (Square t = next[s]; t; t = pos.board[t] ? skip[t] : next[t]) update(base + t, 1);
   } else {
-    for (const uint8_t* t = LeaperTargets[LeaperKindOf[piece]][s]; *t; ++t) update(table[*t], 0);
+    for (const uint8_t* t = LeaperTargets[LeaperKindOf[piece]][s]; *t; ++t) update(base + *t, 0);
   }
 }
 
-// The updates below call save(entry) before they change an entry, so that a caller can keep
-// the old contents and put them back later (make_move's undo log); NoSave keeps nothing.
-struct NoSave {
-  void operator()(const AttackEntry&) const {}
+// The updates below make their changes through an editor: edit.append(pos, index, square,
+// slider) and edit.erase(...), so that a caller can note each change and take it back later
+// (make_move's undo log). PlainEdit changes the entries and keeps nothing.
+struct PlainEdit {
+  void append(Position& pos, int index, uint8_t s, int slider) {
+    attack_append((&pos.attacks[0][0])[index], s, slider);
+  }
+  void erase(Position& pos, int index, uint8_t s, int slider) {
+    attack_erase((&pos.attacks[0][0])[index], s, slider);
+  }
 };
 
 // Adds the attacks of `piece` standing on `s`.
-template <class Save>
-inline void add_attacks(Position& pos, int piece, Square s, Save& save) {
-  for_each_attacked(pos, piece, s, [s, &save](AttackEntry& e, int slider) {
-    save(e);
-    attack_append(e, uint8_t(s), slider);
-  });
+template <class Edit>
+inline void add_attacks(Position& pos, int piece, Square s, Edit& edit) {
+  for_each_attacked(pos, piece, s,
+                    [&pos, s, &edit](int index, int slider) { edit.append(pos, index, uint8_t(s), slider); });
 }
 inline void add_attacks(Position& pos, int piece, Square s) {
-  NoSave none;
-  add_attacks(pos, piece, s, none);
+  PlainEdit plain;
+  add_attacks(pos, piece, s, plain);
 }
 
 // Removes them again; the board must show the same occupancy along the piece's rays.
-template <class Save>
-inline void remove_attacks(Position& pos, int piece, Square s, Save& save) {
-  for_each_attacked(pos, piece, s, [s, &save](AttackEntry& e, int slider) {
-    save(e);
-    attack_erase(e, uint8_t(s), slider);
-  });
+template <class Edit>
+inline void remove_attacks(Position& pos, int piece, Square s, Edit& edit) {
+  for_each_attacked(pos, piece, s,
+                    [&pos, s, &edit](int index, int slider) { edit.erase(pos, index, uint8_t(s), slider); });
 }
 
-// Calls update(entry, slider square) for the squares beyond x that each slider attacking x
-// sees once x is empty, up to and including the next occupied square.
+// Calls update(flat entry index, slider square) for the squares beyond x that each slider
+// attacking x sees once x is empty, up to and including the next occupied square.
 template <class Update>
 inline void for_each_line_through(Position& pos, Square x, Update update) {
   for (int c = 0; c < 2; ++c) {
     const AttackEntry& e = pos.attacks[c][x];
     if (!e.sliders) continue;
+    const int base = c * SquareCount;
     for (int i = 0; i < e.count; ++i) {
       const Square a = e.squares[i];
       if (!is_slider(pos.board[a])) continue;
       for (const uint8_t* p = Beyond[x][a]; *p; ++p) {
-        update(pos.attacks[c][*p], a);
+        update(base + *p, a);
         if (pos.board[*p]) break;
       }
     }
@@ -104,19 +108,13 @@ inline void for_each_line_through(Position& pos, Square x, Update update) {
 
 // Square x is (about to be) vacated: sliders that attack x now see past it, up to and
 // including the next occupied square.
-template <class Save>
-inline void open_lines(Position& pos, Square x, Save& save) {
-  for_each_line_through(pos, x, [&save](AttackEntry& e, Square a) {
-    save(e);
-    attack_append(e, uint8_t(a), 1);
-  });
+template <class Edit>
+inline void open_lines(Position& pos, Square x, Edit& edit) {
+  for_each_line_through(pos, x, [&pos, &edit](int index, Square a) { edit.append(pos, index, uint8_t(a), 1); });
 }
 
 // Square x has just been occupied: sliders that attack x no longer see past it.
-template <class Save>
-inline void close_lines(Position& pos, Square x, Save& save) {
-  for_each_line_through(pos, x, [&save](AttackEntry& e, Square a) {
-    save(e);
-    attack_erase(e, uint8_t(a), 1);
-  });
+template <class Edit>
+inline void close_lines(Position& pos, Square x, Edit& edit) {
+  for_each_line_through(pos, x, [&pos, &edit](int index, Square a) { edit.erase(pos, index, uint8_t(a), 1); });
 }

@@ -20,16 +20,20 @@ struct Keys {
   }
 };
 
-// Writes the undo log of one move: each attack entry's contents just before a change.
+// Changes the attack entries for board_step, first writing each entry's old contents to the
+// undo log.
 struct AttackLog {
-  Position& pos;
   AttackUndo* top;
-  void operator()(const AttackEntry& e) {
+  AttackEntry& save(Position& p, int index) {
+    AttackEntry& e = (&p.attacks[0][0])[index];
     top->before = e;
-    top->entry = uint16_t(&e - &pos.attacks[0][0]);
+    top->entry = uint16_t(index);
     ++top;
+    return e;
   }
-  uint16_t size() const { return uint16_t(top - pos.attackLog); }
+  void append(Position& p, int index, uint8_t s, int slider) { attack_append(save(p, index), s, slider); }
+  void erase(Position& p, int index, uint8_t s, int slider) { attack_erase(save(p, index), s, slider); }
+  uint16_t size(const Position& pos) const { return uint16_t(top - pos.attackLog); }
 };
 
 // Puts back the entries saved in log records [begin, end), the latest first, so that an entry
@@ -41,8 +45,12 @@ void restore_attacks(Position& pos, int begin, int end) {
 
 // Moves one man from `from` to `to`, capturing `captured` there and promoting to `promotion`
 // if non-zero. Returns the number of enemy attackers on the mover's king square afterwards.
+// Keys and log are worked on in local copies: the attack entries are written bytewise, and
+// such stores could alias the caller's objects, so the compiler would reload them every time.
 int board_step(Position& pos, Square from, Square to, int piece, int captured, int promotion,
-               Keys& keys, AttackLog& log) {
+               Keys& keysOut, AttackLog& logOut) {
+  Keys keys = keysOut;
+  AttackLog log = logOut;
   remove_attacks(pos, piece, from, log);
   keys.toggle(piece, from);
   if (captured) {
@@ -71,6 +79,8 @@ int board_step(Position& pos, Square from, Square to, int piece, int captured, i
   add_attacks(pos, piece, to, log);
   keys.toggle(piece, to);
   if (!captured) close_lines(pos, to, log);
+  keysOut = keys;
+  logOut = log;
   const int colour = colour_of(piece);
   return pos.attacks[colour ^ 1][king_square(pos, colour)].count;
 }
@@ -132,7 +142,7 @@ PlyState* make_move(Position& pos, PlyState& cur) {
   nxt.capturedTypes = cur.capturedTypes;
   nxt.generatedCount = 0;
   nxt.movesTried = 0;
-  AttackLog log{pos, pos.attackLog + cur.attackLogTop};
+  AttackLog log{pos.attackLog + cur.attackLogTop};
 
   const int mover = cur.side;
   if (m & NullMoveFlag) {
@@ -152,7 +162,7 @@ PlyState* make_move(Position& pos, PlyState& cur) {
       const Square victim = mover == White ? to - 8 : to + 8;
       board_step(pos, from, victim, piece, captured, 0, keys, log);
       if (board_step(pos, victim, to, piece, 0, 0, keys, log)) {
-        restore_attacks(pos, cur.attackLogTop, log.size());
+        restore_attacks(pos, cur.attackLogTop, log.size(pos));
         board_unstep(pos, victim, to, piece, 0, 0);
         board_unstep(pos, from, victim, piece, captured, 0);
         return nullptr;
@@ -167,7 +177,7 @@ PlyState* make_move(Position& pos, PlyState& cur) {
       psq += PieceSquareTable[rookPiece][rook.to] - PieceSquareTable[rookPiece][rook.from];
     } else {
       if (board_step(pos, from, to, piece, captured, promotion, keys, log)) {
-        restore_attacks(pos, cur.attackLogTop, log.size());
+        restore_attacks(pos, cur.attackLogTop, log.size(pos));
         board_unstep(pos, from, to, piece, captured, promotion);
         return nullptr;
       }
@@ -202,7 +212,7 @@ PlyState* make_move(Position& pos, PlyState& cur) {
     }
   }
 
-  nxt.attackLogTop = log.size();
+  nxt.attackLogTop = log.size(pos);
   nxt.indexKey = keys.index;
   nxt.lockKey = keys.lock;
   nxt.pawnKey = keys.pawnIndex;
