@@ -27,7 +27,7 @@ struct AttackLog {
   AttackEntry& save(Position& p, int index) {
     AttackEntry& e = (&p.attacks[0][0])[index];
     top->before = e;
-    top->entry = uint16_t(index);
+    top->offset = uint16_t(reinterpret_cast<char*>(&e) - reinterpret_cast<char*>(p.attacks));
     ++top;
     return e;
   }
@@ -39,8 +39,11 @@ struct AttackLog {
 // Puts back the entries saved in log records [begin, end), the latest first, so that an entry
 // changed several times ends up as it was before the first change, squares in the same order.
 void restore_attacks(Position& pos, int begin, int end) {
-  AttackEntry* entries = &pos.attacks[0][0];
-  for (int i = end; i-- > begin;) entries[pos.attackLog[i].entry] = pos.attackLog[i].before;
+  char* entries = reinterpret_cast<char*>(&pos.attacks[0][0]);
+  for (int i = end; i-- > begin;) {
+    const AttackUndo& r = pos.attackLog[i];
+    *reinterpret_cast<AttackEntry*>(entries + r.offset) = r.before;
+  }
 }
 
 // Moves one man from `from` to `to`, capturing `captured` there and promoting to `promotion`

@@ -79,10 +79,11 @@ struct AttackEntry {
 };
 
 // One record of make_move's undo log: an attack entry as it was before the move changed it,
-// and which one it was (index into the flat attacks[2][SquareCount]).
+// and which one it was, as its byte offset in attacks[2][SquareCount] (the take-back then
+// needs no index arithmetic).
 struct AttackUndo {
   AttackEntry before;
-  uint16_t entry;
+  uint16_t offset;
 };
 
 // A per-type list holds colour-list slot indices of one piece code's men (captured ones stay
