@@ -46,10 +46,9 @@ struct Context {
 // A man on s that an enemy slider attacks, with a more valuable own man right behind it on
 // that line, is pinned or about to be skewered.
 template <int Us>
-bool pinned(const Position& pos, Square s) {
+[[gnu::noinline]] bool pinned_by_slider(const Position& pos, Square s) {
   using V = SideView<Us>;
   const AttackEntry& e = pos.attacks[Us ^ 1][s];
-  if (!e.sliders) return false;
   for (int i = 0; i < e.count; ++i) {
     const Square a = e.squares[i];
     const int slider = pos.board[a];
@@ -62,6 +61,11 @@ bool pinned(const Position& pos, Square s) {
     }
   }
   return false;
+}
+// Most men are attacked by no enemy slider at all: that test stays inline.
+template <int Us>
+inline bool pinned(const Position& pos, Square s) {
+  return pos.attacks[Us ^ 1][s].sliders && pinned_by_slider<Us>(pos, s);
 }
 
 // Value of a passed pawn on s beyond its table value: blockaders, rooks behind and in front,
@@ -167,8 +171,10 @@ template <int Us>
   return v;
 }
 
+// The per-piece terms below are forced inline into their side's type loops: each runs for
+// a few men per evaluation, and a call per man cost more than its body saves in code size.
 template <int Us>
-int32_t knight_terms(const Context& c, Square s) {
+[[gnu::always_inline]] inline int32_t knight_terms(const Context& c, Square s) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -203,7 +209,7 @@ int32_t knight_terms(const Context& c, Square s) {
 }
 
 template <int Us>
-int32_t bishop_terms(const Context& c, Square s) {
+[[gnu::always_inline]] inline int32_t bishop_terms(const Context& c, Square s) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -262,7 +268,7 @@ int32_t rook_behind_own_pawns(const Position& pos, Square s, int enemyPawns) {
 }
 
 template <int Us>
-int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
+[[gnu::always_inline]] inline int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -362,7 +368,7 @@ int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
 }
 
 template <int Us>
-int32_t queen_terms(const Context& c, Square s) {
+[[gnu::always_inline]] inline int32_t queen_terms(const Context& c, Square s) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
