@@ -60,6 +60,30 @@ constexpr ZoneSquareTable build_zone_squares() {
 }
 constexpr ZoneSquareTable ZoneSquares = build_zone_squares();
 
+// What the man on a zone square means to the side whose king it is, by piece code: bit 0 an
+// own piece (it keeps all its defenders), bit 1 an own pawn (shield), bit 2 a square the king
+// could flee to if unattacked (empty or enemy), bit 3 the man is no pawn (the zone pressure
+// counts pieces two ranks ahead). One load instead of a chain of tests per square.
+constexpr uint8_t ZoneOwnPiece = 1, ZoneOwnPawn = 2, ZoneFlight = 4, ZoneNotPawn = 8;
+struct ZoneManTable {
+  uint8_t m[2][16];
+};
+constexpr ZoneManTable build_zone_men() {
+  ZoneManTable t{};
+  for (int colour = 0; colour < 2; ++colour)
+    for (int piece = 0; piece < 16; ++piece) {
+      const bool own = piece != Empty && colour_of(piece) == colour;
+      uint8_t m = 0;
+      if (own && !is_pawn(piece)) m |= ZoneOwnPiece;
+      if (own && is_pawn(piece)) m |= ZoneOwnPawn;
+      if (!own) m |= ZoneFlight;
+      if (!is_pawn(piece)) m |= ZoneNotPawn;
+      t.m[colour][piece] = m;
+    }
+  return t;
+}
+constexpr ZoneManTable ZoneMen = build_zone_men();
+
 constexpr int32_t kingAttackTable[14] = {6,   2,   -3,  -9,  -16, -24,  -33,
                                          -43, -54, -66, -79, -93, -108, -124};
 constexpr int32_t shieldTable[8] = {-50, -35, -25, -12, 0, 0, 0, 0};
@@ -120,8 +144,11 @@ int32_t endgame_king_safety(const Position& pos, Square relKing, int enemyAttack
   return (shieldTable[capped(shield, 7)] - 21 * outnumbered - 6 * sum) * enemyAttack / 10;
 }
 
+// Inlined into KingSafetySum (both sides once per evaluation): the two calls' register saves
+// and argument set-up were a measurable share of a function this hot.
 template <int Us>
-int32_t king_safety(const Position& pos, PlyState& ply, const PawnEntry& pawns, bool endgameForm) {
+[[gnu::always_inline]] inline int32_t king_safety(const Position& pos, PlyState& ply,
+                                                  const PawnEntry& pawns, bool endgameForm) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Square king = king_square(pos, Us);
@@ -147,19 +174,20 @@ int32_t king_safety(const Position& pos, PlyState& ply, const PawnEntry& pawns, 
     const int def = own[real].count;
     // The squares in front: defenders beyond the king itself (a square holding an own piece
     // keeps them all).
-    if (zp->front) defence += def - (V::owns(piece) && !is_pawn(piece) ? 0 : 1);
-    if (piece == V::own(2)) shield += zp->shield;
+    const uint8_t man = ZoneMen.m[Us][piece];
+    defence += zp->front ? def - 1 + (man & ZoneOwnPiece) : 0;
+    shield += (man & ZoneOwnPawn) ? zp->shield : 0;
     if (att == 0) {
-      if (piece == Empty || V::enemy_owns(piece)) flight = true;
+      flight |= (man & ZoneFlight) != 0;
       continue;
     }
-    pressure += att + (zp->beyond && !is_pawn(piece) ? 1 : 0);
-    if (def < att) ++outnumbered;
+    pressure += att + (zp->beyond & (man >> 3));  // bit 3: no pawn
+    outnumbered += def < att;
     for (int i = 0; i < att; ++i) {
       const Square a = enemy[real].squares[i];
-      const int attacker = pos.board[a];
-      if (!is_king(attacker) && !(zonePiecesOnly && is_pawn(attacker))) attackers |= square_bit(a);
-      if (attacker != V::enemy(7)) continue;
+      // The enemy king's own bit is taken out once at the end.
+      if (!(zonePiecesOnly && is_pawn(pos.board[a]))) attackers |= square_bit(a);
+      if (!enemyQueen || pos.board[a] != V::enemy(7)) continue;
       const bool alone = att == 1 && !queen_backed<Us>(pos, a, real);
       if (alone) {
         result += queenContactAloneTable[capped(def, 11)];
@@ -183,10 +211,11 @@ int32_t king_safety(const Position& pos, PlyState& ply, const PawnEntry& pawns, 
         const AttackEntry& e = enemy[real];
         (step ? backRank4 : backRank3) += e.count;
         for (int j = 0; j < e.count; ++j)
-          if (!is_king(pos.board[e.squares[j]]) && !(zonePiecesOnly && is_pawn(pos.board[e.squares[j]])))
-            attackers |= square_bit(e.squares[j]);
+          if (!(zonePiecesOnly && is_pawn(pos.board[e.squares[j]]))) attackers |= square_bit(e.squares[j]);
       }
   }
+  // The enemy king is no attacker of its own: its square is the only one it can have added.
+  attackers &= ~square_bit(king_square(pos, Them));
 
   int distinct = 0, weight = 0;
   for (uint64_t b = attackers; b; b &= b - 1) {

@@ -46,10 +46,9 @@ struct Context {
 // A man on s that an enemy slider attacks, with a more valuable own man right behind it on
 // that line, is pinned or about to be skewered.
 template <int Us>
-bool pinned(const Position& pos, Square s) {
+[[gnu::noinline]] bool pinned_by_slider(const Position& pos, Square s) {
   using V = SideView<Us>;
   const AttackEntry& e = pos.attacks[Us ^ 1][s];
-  if (!e.sliders) return false;
   for (int i = 0; i < e.count; ++i) {
     const Square a = e.squares[i];
     const int slider = pos.board[a];
@@ -62,6 +61,11 @@ bool pinned(const Position& pos, Square s) {
     }
   }
   return false;
+}
+// Most men are attacked by no enemy slider at all: that test stays inline.
+template <int Us>
+inline bool pinned(const Position& pos, Square s) {
+  return pos.attacks[Us ^ 1][s].sliders && pinned_by_slider<Us>(pos, s);
 }
 
 // Value of a passed pawn on s beyond its table value: blockaders, rooks behind and in front,
@@ -167,8 +171,10 @@ template <int Us>
   return v;
 }
 
+// The per-piece terms below are forced inline into their side's type loops: each runs for
+// a few men per evaluation, and a call per man cost more than its body saves in code size.
 template <int Us>
-int32_t knight_terms(const Context& c, Square s) {
+[[gnu::always_inline]] inline int32_t knight_terms(const Context& c, Square s) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -203,7 +209,7 @@ int32_t knight_terms(const Context& c, Square s) {
 }
 
 template <int Us>
-int32_t bishop_terms(const Context& c, Square s) {
+[[gnu::always_inline]] inline int32_t bishop_terms(const Context& c, Square s) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -262,7 +268,7 @@ int32_t rook_behind_own_pawns(const Position& pos, Square s, int enemyPawns) {
 }
 
 template <int Us>
-int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
+[[gnu::always_inline]] inline int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -362,7 +368,7 @@ int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
 }
 
 template <int Us>
-int32_t queen_terms(const Context& c, Square s) {
+[[gnu::always_inline]] inline int32_t queen_terms(const Context& c, Square s) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const Position& pos = c.pos;
@@ -406,37 +412,28 @@ void man_terms(const Context& c, Square s, int32_t& pawnSum, int32_t& pieceSum, 
   }
 }
 
-// The pieces' terms, called out of line from the side loop: they are long and fewer than the
-// pawns, whose short terms stay inline.
-template <int Us>
-[[gnu::noinline]] int32_t piece_terms(const Context& c, Square s, int type) {
-  switch (type) {
-    case 3: return knight_terms<Us>(c, s);
-    case 5: return bishop_terms<Us>(c, s);
-    case 6: {
-      int32_t queenSum = 0;
-      const int32_t v = rook_terms<Us>(c, s, queenSum);
-      return v + queenSum;
-    }
-    case 7: return queen_terms<Us>(c, s);
-    default: return 0;
-  }
-}
-
-// One side's loop over its colour list; values from that side's view. The sums stay in
-// registers across the loop (the order of the men does not matter to them).
+// One side's men; values from that side's view. The pawns hold the first slots of the colour
+// list after the king (the lists are built so), and a pawn that has promoted reads its new piece
+// there: it is valued with that piece's type list instead. Going type by type keeps each term's
+// code in one straight loop instead of a branch on every man's type.
 template <int Us>
 void side_terms(const Context& c, int32_t& pawnSum, int32_t& pieceSum, int& unstoppable) {
-  const uint8_t* list = colour_list(c.pos, Us);
+  using V = SideView<Us>;
+  const Position& pos = c.pos;
   int32_t pawns = 0, pieces = 0;
   int free = 0;
-  for (int i = 1; list[i]; ++i) {
-    const Square s = list[i];
-    if (s == CapturedMark) continue;
-    const int type = piece_type(c.pos.board[s]);
-    if (type == 2) pawns += pawn_terms<Us>(c, s, free);
-    else pieces += piece_terms<Us>(c, s, type);
+  for (int slot = Us * ColourListSize + 1; pos.slotCode[slot] == V::own(2); ++slot) {
+    const uint8_t s = pos.slotSquare[slot];
+    if (s != CapturedMark && pos.board[s] == V::own(2)) pawns += pawn_terms<Us>(c, s, free);
   }
+  for_each_piece(pos, V::own(3), [&](Square s) { pieces += knight_terms<Us>(c, s); });
+  for_each_piece(pos, V::own(5), [&](Square s) { pieces += bishop_terms<Us>(c, s); });
+  for_each_piece(pos, V::own(6), [&](Square s) {
+    int32_t queenSum = 0;
+    pieces += rook_terms<Us>(c, s, queenSum);
+    pieces += queenSum;
+  });
+  for_each_piece(pos, V::own(7), [&](Square s) { pieces += queen_terms<Us>(c, s); });
   pawnSum += pawns;
   pieceSum += pieces;
   unstoppable += free;

@@ -24,7 +24,7 @@ constexpr int32_t bishopMobility[16] = {-20, -13, -5, 2, 4, 6, 8, 10, 11, 11, 12
 constexpr Square CentreRing[8] = {C3, C4, C5, C6, F3, F4, F5, F6};
 
 template <int Us>
-int32_t knight_mobility(const Position& pos, const PawnEntry& pawns) {
+[[gnu::always_inline]] inline int32_t knight_mobility(const Position& pos, const PawnEntry& pawns) {
   using V = SideView<Us>;
   constexpr int Them = Us ^ 1;
   const uint64_t enemySpan = V::enemy_span(pawns);
@@ -71,7 +71,8 @@ int bishop_safe_squares(const Position& pos, const PawnEntry& pawns, Square s) {
 }
 
 template <int Us>
-int32_t bishop_mobility(Position& pos, const PlyState& ply, const PawnEntry& pawns) {
+[[gnu::always_inline]] inline int32_t bishop_mobility(Position& pos, const PlyState& ply,
+                                                      const PawnEntry& pawns) {
   using V = SideView<Us>;
   int32_t v = 0;
   BishopMobilityEntry* cache = pos.bishopMobilityCache;
