@@ -92,6 +92,13 @@ constexpr int32_t queenContactAloneTable[12] = {-5, -5, -4, -2, -2, -2, -2, -2, 
 
 inline int capped(int n, int limit) { return n > limit ? limit : n; }
 
+// The bit of an enemy man on a that counts among the king's distinct attackers: every man,
+// or the pieces alone under the pieces-only reading. The enemy king's own bit is taken out once
+// after the zone walk.
+inline uint64_t counted_attacker(const Position& pos, Square a, bool zonePiecesOnly) {
+  return zonePiecesOnly && is_pawn(pos.board[a]) ? 0 : square_bit(a);
+}
+
 // Pawns in front of the king: one for each own pawn in the zone not below the king's rank, two
 // on the rank just above it.
 template <int Us>
@@ -185,8 +192,7 @@ template <int Us>
     outnumbered += def < att;
     for (int i = 0; i < att; ++i) {
       const Square a = enemy[real].squares[i];
-      // The enemy king's own bit is taken out once at the end.
-      if (!(zonePiecesOnly && is_pawn(pos.board[a]))) attackers |= square_bit(a);
+      attackers |= counted_attacker(pos, a, zonePiecesOnly);
       if (!enemyQueen || pos.board[a] != V::enemy(7)) continue;
       const bool alone = att == 1 && !queen_backed<Us>(pos, a, real);
       if (alone) {
@@ -210,8 +216,7 @@ template <int Us>
         const Square real = V::rel(first + i + step);
         const AttackEntry& e = enemy[real];
         (step ? backRank4 : backRank3) += e.count;
-        for (int j = 0; j < e.count; ++j)
-          if (!(zonePiecesOnly && is_pawn(pos.board[e.squares[j]]))) attackers |= square_bit(e.squares[j]);
+        for (int j = 0; j < e.count; ++j) attackers |= counted_attacker(pos, e.squares[j], zonePiecesOnly);
       }
   }
   // The enemy king is no attacker of its own: its square is the only one it can have added.
