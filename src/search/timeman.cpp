@@ -186,6 +186,10 @@ bool PonderhitStopsAtOnce(int64_t elapsed, bool oneLegalMove, bool stable, bool 
 
 uint64_t NextPollInterval(int64_t elapsed, uint64_t nodes, bool pondering) {
   uint64_t interval = elapsed >= 5000 ? Control.PollIntervalLong : Control.PollIntervalShort;
+  // A node budget is checked at polls only: after the first 5 s the long interval (about a
+  // second of nodes) would overrun it by up to that much, so the budget's hundredth, which
+  // already bounds the short interval, bounds the long one too.
+  if (Control.NodeLimit && interval > Control.NodeLimit / 100 + 1) interval = Control.NodeLimit / 100 + 1;
   if (interval < 1) interval = 1;
   if (Level.LevelMode == LevelDepth) return interval;
 

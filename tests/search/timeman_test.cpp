@@ -377,6 +377,12 @@ TEST_F(TimeTest, PollIntervalBounds) {
   set_level(LevelDepth, 99);
   EXPECT_EQ(NextPollInterval(10, 1000, false), Control.PollIntervalShort);
   EXPECT_EQ(NextPollInterval(5000, 1000, false), Control.PollIntervalLong);
+  // A node budget bounds both intervals to its hundredth, so "go nodes" stops within 1% of its
+  // budget however long the search has run.
+  Control.NodeLimit = 3000000;
+  EXPECT_EQ(NextPollInterval(10, 1000, false), 30001u);
+  EXPECT_EQ(NextPollInterval(6000, 1000, false), 30001u);
+  Control.NodeLimit = 0;
   // Never 0, even with no nodes yet or an empty calibration.
   sudden_death(60000);
   EXPECT_EQ(NextPollInterval(0, 0, false), 1u);
