@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build and CI need on a fresh Debian machine: g++, cmake and GoogleTest, for
 # the tablebase tests Debian's Gaviota probing library and its 3-man tables (an oracle), and
-# clang with libFuzzer for the fuzzing harnesses (CI runs a short pass of each).
+# clang with libFuzzer for the fuzzing harnesses (CI runs a short pass of each), and the match
+# referee's npm package when Node.js is there (its tests run with the others).
 set -euo pipefail
+referee="$(dirname "$0")/referee"
+if command -v npm >/dev/null 2>&1 && [ ! -f "$referee/node_modules/chess.js/package.json" ]; then
+  (cd "$referee" && npm ci --no-audit --no-fund --silent)
+fi
 missing=()
 command -v g++ >/dev/null 2>&1 || missing+=(g++)
 command -v cmake >/dev/null 2>&1 || missing+=(cmake)
