@@ -354,13 +354,22 @@ int32_t KingSafetySum(const Position& pos, PlyState& ply, const PawnEntry& pawns
   part[Black] += king_between_rooks<Black>(pos, ply);
 
   // Locked wings keep a king at home safe from pawn storms.
-  const int wr = rank_of(wk), br = rank_of(bk);
-  if (((pawns.flags & PawnLockKingSideBlack) && wr >= 7) ||
-      ((pawns.flags & PawnLockQueenSideBlack) && wr <= 2))
-    part[White] += 20;
-  if (((pawns.flags & PawnLockKingSideWhite) && br <= 2) ||
-      ((pawns.flags & PawnLockQueenSideWhite) && br >= 7))
-    part[Black] += 20;
+  if (reading_on(EvalReading::LockedWingFiles)) {
+    // The lock of the enemy's pawns on the wing where the king stands.
+    const int wf = file_of(wk), bf = file_of(bk);
+    if (((pawns.flags & PawnLockKingSideBlack) && wf >= 7) || ((pawns.flags & PawnLockQueenSideBlack) && wf <= 2))
+      part[White] += 20;
+    if (((pawns.flags & PawnLockKingSideWhite) && bf >= 7) || ((pawns.flags & PawnLockQueenSideWhite) && bf <= 2))
+      part[Black] += 20;
+  } else {
+    const int wr = rank_of(wk), br = rank_of(bk);
+    if (((pawns.flags & PawnLockKingSideBlack) && wr >= 7) ||
+        ((pawns.flags & PawnLockQueenSideBlack) && wr <= 2))
+      part[White] += 20;
+    if (((pawns.flags & PawnLockKingSideWhite) && br <= 2) ||
+        ((pawns.flags & PawnLockQueenSideWhite) && br >= 7))
+      part[Black] += 20;
+  }
 
   part[White] += open_lines_at(pawns, wk) * ply.phase[Black];
   part[Black] += open_lines_at(pawns, bk) * ply.phase[White];

@@ -6,7 +6,7 @@
 uint32_t ChosenReadings = 0;
 
 namespace {
-constexpr const char* ReadingNames[] = {"kingendgame", "openfile", "queenflag", "rookpawns", "zonepieces"};
+constexpr const char* ReadingNames[] = {"kingendgame", "openfile", "queenflag", "rookpawns", "zonepieces", "wingfiles"};
 static_assert(sizeof ReadingNames / sizeof ReadingNames[0] == uint32_t(EvalReading::Count));
 }  // namespace
 

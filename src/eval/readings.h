@@ -2,9 +2,10 @@
 // before one of them becomes the rule. Only a build configured with TARROW_ABLATION reads them
 // (from the environment variable TARROW_READINGS, a comma-separated list of names, at start-up);
 // in a normal build every reading is a compile-time "off" and its code is dead.
-// Measured in self-play at 25000 nodes a move, 400 games each against the normal build: none of
-// them plays stronger (king endgame +1, open file +1, queen flag -1, rook terms -3, zone pieces
-// -24, each +-30 Elo), so the normal build keeps the flags clear and the rook terms out.
+// Measured in self-play at 25000 nodes a move, 400 games each against the normal build (600 for
+// the locked wings): none of them plays stronger (king endgame +1, open file +1, queen flag -1,
+// rook terms -3, zone pieces -24, each +-30 Elo; locked wings by files -6 +-25), so the normal
+// build keeps the flags clear, the rook terms out and the locked wings read by the king's rank.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,7 @@ enum class EvalReading : uint32_t {
   QueenFlag,        // opening stage: no bonus for a queen on the enemy king's wing
   RookPawnTerms,    // rooks behind their own pawns: shut in by the king, hemmed, closed file
   ZonePiecesOnly,   // king safety's distinct attackers of the king zone leave out pawns
+  LockedWingFiles,  // a locked wing shelters a king standing on that wing's files (not ranks)
   Count
 };
 
