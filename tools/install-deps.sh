@@ -19,11 +19,4 @@ command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v clang++ >/dev/null 2>&1 || missing+=(clang)
 compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
   missing+=(libclang-rt-dev)
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing build dependencies: ${missing[*]}"
-if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then
-  echo "Please install: ${missing[*]} (for example: sudo apt-get install ${missing[*]})" >&2
-  exit 1
-fi
-apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+exec "$(dirname "$0")/apt-install.sh" "build dependencies" "${missing[@]}"

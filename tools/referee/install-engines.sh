@@ -6,18 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 missing=()
-for pair in glaurung:glaurung toga2:toga2 ethereal-chess:ethereal-chess stockfish:stockfish \
-  polyglot:polyglot; do
-  program=${pair%%:*} package=${pair#*:}
-  command -v "$program" >/dev/null 2>&1 || [ -x "/usr/games/$program" ] || missing+=("$package")
+for program in glaurung toga2 ethereal-chess stockfish polyglot; do  # each package's program name
+  command -v "$program" >/dev/null 2>&1 || [ -x "/usr/games/$program" ] || missing+=("$program")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing match engines: ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ] || ! command -v apt-get >/dev/null 2>&1; then
-    echo "Please install: ${missing[*]} (for example: sudo apt-get install ${missing[*]})" >&2
-    exit 1
-  fi
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
-fi
+../apt-install.sh "match engines" "${missing[@]}"
 [ -f node_modules/chess.js/package.json ] || npm ci --no-audit --no-fund
