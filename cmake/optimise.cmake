@@ -18,8 +18,10 @@ if(TARROW_LTO AND NOT TARROW_SANITIZE)
   check_ipo_supported(RESULT tarrow_ipo_ok OUTPUT tarrow_ipo_message LANGUAGES CXX)
   if(tarrow_ipo_ok)
     set(CMAKE_INTERPROCEDURAL_OPTIMIZATION_RELEASE ON)
-    # The partitions of one program are compiled in parallel; two jobs match the usual machine.
-    add_link_options($<$<CONFIG:Release>:-flto=2>)
+    # GCC compiles the partitions of one program in parallel; two jobs match the usual machine.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      add_link_options($<$<CONFIG:Release>:-flto=2>)
+    endif()
   else()
     message(STATUS "Link-time optimisation not available: ${tarrow_ipo_message}")
   endif()

@@ -33,7 +33,7 @@ function usage(message) {
       '                  [--option1 NAME=VALUE]... [--option2 NAME=VALUE]...\n' +
       '                  [--ponder] [--max-plies N] [--verbose] [--concurrency N]\n' +
       '                  [--sprt ELO0,ELO1,ALPHA,BETA] [--log FILE|none] [--run-in-cwd]\n' +
-      '                  [--nodes N]');
+      '                  [--nodes N] [--nodes1 N] [--nodes2 N]');
   process.exit(2);
 }
 
@@ -56,6 +56,8 @@ function parseArgs(argv) {
     log: null,
     runInCwd: false,
     nodes: 0,
+    nodes1: 0,
+    nodes2: 0,
   };
   for (let i = 2; i < argv.length; i++) {
     const a = argv[i];
@@ -86,6 +88,8 @@ function parseArgs(argv) {
       case '--log': args.log = value(); break;
       case '--run-in-cwd': args.runInCwd = true; break;
       case '--nodes': args.nodes = parseInt(value(), 10); break;
+      case '--nodes1': args.nodes1 = parseInt(value(), 10); break;
+      case '--nodes2': args.nodes2 = parseInt(value(), 10); break;
       case '--help': case '-h': usage();
       default: usage(`unknown argument ${a}`);
     }
@@ -95,8 +99,14 @@ function parseArgs(argv) {
   if (!(args.overhead >= 0)) usage('--overhead must be 0 or more');
   if (!(args.maxPlies > 0)) usage('--max-plies must be a positive number');
   if (!(args.concurrency > 0)) usage('--concurrency must be a positive number');
-  if (!(args.nodes >= 0)) usage('--nodes must be 0 or more');
-  if (args.nodes > 0 && args.ponder) usage('--nodes and --ponder do not go together');
+  for (const key of ['nodes', 'nodes1', 'nodes2'])
+    if (!(args[key] >= 0)) usage(`--${key} must be 0 or more`);
+  // Each engine's budget: its own, else the common one. A game is played on budgets or on the
+  // clocks, never half and half.
+  args.budget = { engine1: args.nodes1 || args.nodes, engine2: args.nodes2 || args.nodes };
+  args.onNodes = args.budget.engine1 > 0;
+  if (args.onNodes !== args.budget.engine2 > 0) usage('a node budget is needed for both engines or for neither');
+  if (args.onNodes && args.ponder) usage('--nodes and --ponder do not go together');
   if (args.log === null) args.log = /\.pgn$/i.test(args.pgn) ? args.pgn.replace(/\.pgn$/i, '.log') : `${args.pgn}.log`;
   if (args.log === 'none') args.log = null;
   const m = /^(\d+(?:\.\d+)?)(?:\+(\d+(?:\.\d+)?))?$/.exec(args.tc);
@@ -312,7 +322,7 @@ async function playGame(args, white, black, opening, round) {
     (moves.length ? ` moves ${moves.join(' ')}` : '');
   // A node budget makes a game independent of the machine's load: the same commands give the
   // same game, so experiments can share the processor with other work.
-  const goCommand = (ponder) => args.nodes > 0 && !ponder ? `go nodes ${args.nodes}` :
+  const goCommand = (engine, ponder) => args.onNodes && !ponder ? `go nodes ${args.budget[engine.label]}` :
     `go ${ponder ? 'ponder ' : ''}wtime ${clock.w} btime ${clock.b} winc ${args.incMs} binc ${args.incMs}`;
 
   // Ends a ponder search that missed the move played or outlived its game: "stop", then its
@@ -370,7 +380,7 @@ async function playGame(args, white, black, opening, round) {
       engine.lastInfo = null;
       engine.expectingBestmove = true;
       started = process.hrtime.bigint();
-      engine.send(goCommand(false));
+      engine.send(goCommand(engine, false));
       r = await engine.waitFor(isBestmove, clock[side] + 5000);
     }
 
@@ -390,7 +400,7 @@ async function playGame(args, white, black, opening, round) {
     stats.thinkMs += usedMs;
     stats.longestMs = Math.max(stats.longestMs, usedMs);
     const moveText = r.line.split(/\s+/)[1] || '';
-    if (args.nodes === 0 && usedMs > clock[side] + args.overhead) {
+    if (!args.onNodes && usedMs > clock[side] + args.overhead) {
       stats.timeLosses++;
       result = {
         loser: side, kind: 'time',
@@ -409,7 +419,7 @@ async function playGame(args, white, black, opening, round) {
     }
     played.push(moveText);
     engine.record('note', `move ${played.length} ${moveText} ${usedMs.toFixed(1)}ms`);
-    if (args.nodes === 0) clock[side] = Math.max(0, Math.round(clock[side] - usedMs)) + args.incMs;
+    if (!args.onNodes) clock[side] = Math.max(0, Math.round(clock[side] - usedMs)) + args.incMs;
     stats.leastLeftMs = Math.min(stats.leastLeftMs, clock[side] - args.incMs);
     board.setComment(`${scoreComment(engine.lastInfo)}${(usedMs / 1000).toFixed(2)}s`);
     if (args.verbose)
@@ -436,7 +446,7 @@ async function playGame(args, white, black, opening, round) {
           engine.pondering = true;
           engine.ponderMove = expected;
           engine.earlyReply = null;
-          engine.send(goCommand(true));
+          engine.send(goCommand(engine, true));
         } else {
           stats.badPonderMoves++;
         }

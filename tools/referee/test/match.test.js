@@ -134,3 +134,22 @@ test('a node budget replaces the clocks in every go and judges no time losses', 
   for (const e of goes) assert.strictEqual(e.text, 'go nodes 1500');
   assert.deepStrictEqual(wdl(r.out), [0, 2, 0, 2], r.out);
 });
+
+test('each engine can have its own node budget, but not one engine on the clock', () => {
+  const r = match(fake('fine'), fake('fine'), ['--games', '2', '--nodes1', '1500', '--nodes2', '3000']);
+  assert.strictEqual(r.status, 0, r.out);
+  const goes = r.log.filter((e) => e.dir === 'send' && e.text.startsWith('go'));
+  for (const label of ['engine1', 'engine2']) {
+    const own = goes.filter((e) => e.engine === label).map((e) => e.text);
+    assert.ok(own.length >= 6, `${label} was asked for moves: ${own.length}`);
+    assert.deepStrictEqual([...new Set(own)], [label === 'engine1' ? 'go nodes 1500' : 'go nodes 3000'], r.out);
+  }
+  // A common budget fills in for the engine without its own.
+  const common = match(fake('fine'), fake('fine'), ['--games', '2', '--nodes', '1500', '--nodes2', '3000']);
+  assert.strictEqual(common.status, 0, common.out);
+  const firstGoes = common.log.filter((e) => e.dir === 'send' && e.text.startsWith('go') && e.engine === 'engine1');
+  assert.ok(firstGoes.length > 0 && firstGoes.every((e) => e.text === 'go nodes 1500'), common.out);
+  const half = match(fake('fine'), fake('fine'), ['--games', '2', '--nodes1', '1500']);
+  assert.strictEqual(half.status, 2, half.out);
+  assert.match(half.out, /node budget is needed for both engines/);
+});
