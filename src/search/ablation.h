@@ -26,12 +26,27 @@ enum class SearchRule : uint32_t {
   Count
 };
 
+// Variations of a rule that the engine does not play, on trial in the same experiment builds
+// (environment variable TARROW_TRIALS): what a different rule would be worth, measured in games
+// before anyone argues for it. A normal build compiles them out.
+enum class SearchTrial : uint32_t {
+  EarlyReductions,   // late-move reductions from the fourth move tried, not only past the first quarter
+  DeeperReductions,  // one ply more off late moves at depth 6 and more, from the twelfth move tried
+  Count
+};
+
 #if TARROW_ABLATION
 extern uint32_t AblatedRules;
+extern uint32_t TrialsOn;
+inline bool trial_on(SearchTrial t) { return (TrialsOn & (1u << uint32_t(t))) != 0; }
+// Reads TARROW_TRIALS; returns false and names the first unknown trial in `bad`.
+bool read_search_trials(const char*& bad);
 inline bool rule_on(SearchRule r) { return (AblatedRules & (1u << uint32_t(r))) == 0; }
 // Reads TARROW_ABLATE; returns false and names the first unknown rule in `bad`.
 bool read_ablation_switches(const char*& bad);
 #else
 constexpr bool rule_on(SearchRule) { return true; }
 inline bool read_ablation_switches(const char*&) { return true; }
+constexpr bool trial_on(SearchTrial) { return false; }
+inline bool read_search_trials(const char*&) { return true; }
 #endif

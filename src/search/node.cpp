@@ -407,12 +407,16 @@ Node::Outcome Node::search_moves(int32_t& result) {
       continue;
     }
     node.movesTried += 1;
-    if (reductions && node.generated == 3 && node.movesTried >= 5 &&
-        int(node.movesTried) * 4 > int(node.generatedCount) && !checks) {
+    const bool lateEnough = trial_on(SearchTrial::EarlyReductions)
+                                ? node.movesTried >= 4
+                                : node.movesTried >= 5 && int(node.movesTried) * 4 > int(node.generatedCount);
+    if (reductions && node.generated == 3 && lateEnough && !checks) {
+      const int32_t extra =
+          trial_on(SearchTrial::DeeperReductions) && depth - shrink >= 6 && node.movesTried >= 12 ? 1 : 0;
       int32_t v;
       {
         SubtreeCounter counted(pos, Subtree::ReducedLateMove);
-        v = child_search(*child, a, a + 1, std::max(0, depth - shrink - 3));
+        v = child_search(*child, a, a + 1, std::max(0, depth - shrink - 3 - extra));
       }
       if (Control.StopRequested || v <= best) {
         unmake_move(pos, *child);
