@@ -32,6 +32,7 @@ enum class SearchRule : uint32_t {
 enum class SearchTrial : uint32_t {
   EarlyReductions,   // late-move reductions from the fourth move tried, not only past the first quarter
   DeeperReductions,  // one ply more off late moves at depth 6 and more, from the twelfth move tried
+  DeeperNullMove,    // the null move searched one ply shallower (two from depth 8 on)
   Count
 };
 

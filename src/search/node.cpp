@@ -601,6 +601,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
       if (n.e == 0 && (n.depth - 3 >= Search.bigReductionDepth ||
                        n.b + KnightValue < n.q + EvalState.positionalMin[n.side]))
         reduced = n.depth - 4;
+      if (trial_on(SearchTrial::DeeperNullMove)) reduced -= n.depth >= 8 ? 2 : 1;
       reduced = std::max(0, reduced);
       const int32_t nb = std::abs(n.b) >= MateBound ? n.b : n.b - std::min(ply - 1, 5);
       int32_t v;
