@@ -29,6 +29,9 @@ enum class SearchRule : uint32_t {
 // Variations of a rule that the engine does not play, on trial in the same experiment builds
 // (environment variable TARROW_TRIALS): what a different rule would be worth, measured in games
 // before anyone argues for it. A normal build compiles them out.
+// Measured in self-play at 25000 nodes a move against the engine's own rule: earlylmr -27 +-37
+// (285 games), deeplmr -13 +-25 (600), deepnull -1 +-25 (600). Each searches a smaller tree to
+// the same depth, none plays stronger at the same nodes.
 enum class SearchTrial : uint32_t {
   EarlyReductions,   // late-move reductions from the fourth move tried, not only past the first quarter
   DeeperReductions,  // one ply more off late moves at depth 6 and more, from the twelfth move tried
