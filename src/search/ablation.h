@@ -41,13 +41,13 @@ enum class SearchTrial : uint32_t {
 
 #if TARROW_ABLATION
 extern uint32_t AblatedRules;
+inline bool rule_on(SearchRule r) { return (AblatedRules & (1u << uint32_t(r))) == 0; }
+// Reads TARROW_ABLATE; returns false and names the first unknown rule in `bad`.
+bool read_ablation_switches(const char*& bad);
 extern uint32_t TrialsOn;
 inline bool trial_on(SearchTrial t) { return (TrialsOn & (1u << uint32_t(t))) != 0; }
 // Reads TARROW_TRIALS; returns false and names the first unknown trial in `bad`.
 bool read_search_trials(const char*& bad);
-inline bool rule_on(SearchRule r) { return (AblatedRules & (1u << uint32_t(r))) == 0; }
-// Reads TARROW_ABLATE; returns false and names the first unknown rule in `bad`.
-bool read_ablation_switches(const char*& bad);
 #else
 constexpr bool rule_on(SearchRule) { return true; }
 inline bool read_ablation_switches(const char*&) { return true; }
