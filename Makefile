@@ -5,7 +5,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 
-.PHONY: all run test test-slow bench deps clean install uninstall deb test-asan test-tsan fuzz fuzz-smoke pgo native
+.PHONY: all run test test-slow verify verify-quick bench deps clean install uninstall deb test-asan test-tsan fuzz fuzz-smoke pgo native
 
 all: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
@@ -25,6 +25,18 @@ test: all
 
 test-slow: all
 	ctest --test-dir $(BUILD) --output-on-failure -L slow
+
+# The oracles: a build whose search and evaluation check their fast values against slow twins,
+# then every oracle program over its long run (verify) or a short one (verify-quick).
+verify: | deps
+	cmake -S . -B build-verify -DCMAKE_BUILD_TYPE=Release -DTARROW_VERIFY=ON -DTARROW_TESTS=OFF
+	cmake --build build-verify -j $(JOBS)
+	./tools/verify/run.sh build-verify
+
+verify-quick: | deps
+	cmake -S . -B build-verify -DCMAKE_BUILD_TYPE=Release -DTARROW_VERIFY=ON -DTARROW_TESTS=OFF
+	cmake --build build-verify -j $(JOBS)
+	./tools/verify/run.sh build-verify quick
 
 # The CI gates. test-asan: every suite built with the address and undefined-behaviour
 # sanitizers. test-tsan: the parallel program and its suite with the thread sanitizer, plus
@@ -98,4 +110,4 @@ native: | deps
 	cmake --build $(BUILD)-native -j $(JOBS) --target engine engine-mp
 
 clean:
-	rm -rf $(BUILD) $(PGO_BUILD) $(BUILD)-native build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) $(PGO_BUILD) $(BUILD)-native build-asan build-tsan build-fuzz build-verify
