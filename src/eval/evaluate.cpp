@@ -11,6 +11,7 @@
 #include "eval/pawns.h"
 #include "eval/pieces.h"
 #include "eval/preparation.h"
+#include "eval/readings.h"
 #include "eval/square_control.h"
 #include "eval/square_names.h"
 #include "eval/style.h"
@@ -177,6 +178,8 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
 
     const MaterialEntry& material = MaterialLookup(pos, ply);
     if (material.scale) scale = CombinePercent(scale, material.scale);
+    if (reading_on(EvalReading::SpreadScale) && pawns.spreadScale)
+      scale = CombinePercent(scale, pawns.spreadScale);
     materialSum += material.score;
     if (material.flags & MaterialMinorsEqual) materialSum += pawns.minorAdjust;
     else if (material.flags & MaterialWhiteUpExchange) materialSum -= exchangeBonus[capped(pawns.blackIsolated)];

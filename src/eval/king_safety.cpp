@@ -169,6 +169,12 @@ template <int Us>
   const AttackEntry* enemy = pos.attacks[Them];
   int32_t result = 0;
   const bool zonePiecesOnly = reading_on(EvalReading::ZonePiecesOnly);
+  bool queenContacts = enemyQueen;
+  if (queenContacts && reading_on(EvalReading::QueenInZone)) {
+    queenContacts = false;
+    for (const ZoneSquare* zp = ZoneSquares.z[Us][king]; zp->real; ++zp)
+      queenContacts |= pos.board[zp->real] == V::enemy(7);
+  }
   int defence = 0, pressure = 0, outnumbered = 0, shield = 0;
   uint64_t attackers = 0;
   bool flight = false, backedContact = false;
@@ -193,7 +199,7 @@ template <int Us>
     for (int i = 0; i < att; ++i) {
       const Square a = enemy[real].squares[i];
       attackers |= counted_attacker(pos, a, zonePiecesOnly);
-      if (!enemyQueen || pos.board[a] != V::enemy(7)) continue;
+      if (!queenContacts || pos.board[a] != V::enemy(7)) continue;
       const bool alone = att == 1 && !queen_backed<Us>(pos, a, real);
       if (alone) {
         result += queenContactAloneTable[capped(def, 11)];

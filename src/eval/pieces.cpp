@@ -189,7 +189,8 @@ template <int Us>
     // The knight in front of the c-pawn of a queen's-gambit structure, with the king gone.
     if (rs == C3 && !c.endgameForm && pos.board[V::rel(C2)] == V::own(2) &&
         pos.board[V::rel(D4)] == V::own(2) && pos.board[V::rel(D5)] == V::enemy(2) &&
-        V::rank(king_square(pos, Us)) > 4)
+        (reading_on(EvalReading::KnightC3KingFile) ? file_of(king_square(pos, Us)) > 4
+                                                   : V::rank(king_square(pos, Us)) > 4))
       v -= 20;
   } else {
     if (V::own_outposts(c.pawns) & bit) {

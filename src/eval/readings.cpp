@@ -6,7 +6,8 @@
 uint32_t ChosenReadings = 0;
 
 namespace {
-constexpr const char* ReadingNames[] = {"kingendgame", "openfile", "queenflag", "rookpawns", "zonepieces", "wingfiles"};
+constexpr const char* ReadingNames[] = {"kingendgame", "openfile", "queenflag", "rookpawns", "zonepieces", "wingfiles",
+                                             "queenzone",  "spreadscale", "c3file"};
 static_assert(sizeof ReadingNames / sizeof ReadingNames[0] == uint32_t(EvalReading::Count));
 }  // namespace
 

@@ -17,6 +17,9 @@ enum class EvalReading : uint32_t {
   RookPawnTerms,    // rooks behind their own pawns: shut in by the king, hemmed, closed file
   ZonePiecesOnly,   // king safety's distinct attackers of the king zone leave out pawns
   LockedWingFiles,  // a locked wing shelters a king standing on that wing's files (not ranks)
+  QueenInZone,      // queen contacts with the king zone count only for a queen standing in it
+  SpreadScale,      // narrow pawn structures scale the whole score like the known endings do
+  KnightC3KingFile, // the knight blocking the c-pawn counts against a king on files e to h
   Count
 };
 
