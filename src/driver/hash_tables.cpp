@@ -1,8 +1,6 @@
 #include "driver/hash_tables.h"
 
 #include "core/options.h"
-#include "core/output.h"
-#include "driver/startup.h"
 #include "eval/eval_cache.h"
 #include "eval/thread_tables.h"
 #include "search/threads.h"
@@ -21,20 +19,15 @@ bool allocate_hash_tables() {
   return true;
 }
 
-void resize_hash_tables(int32_t tableKB, int32_t cacheKB) {
+bool resize_hash_tables(int32_t tableKB, int32_t cacheKB) {
   // The transposition table falls back to 3 MB by itself; when not even that can be had, or
-  // the evaluation cache is lost, the engine cannot search and ends.
-  if (tableKB != TransTable.kilobytes && !resize_transposition_table(tableKB)) {
-    send_info_string("Not enough memory for Hash");
-    fail_out_of_memory();
-  }
+  // the evaluation cache is lost, the engine cannot search.
+  if (tableKB != TransTable.kilobytes && !resize_transposition_table(tableKB)) return false;
   if (cacheKB != CacheKB) {
-    if (!resize_eval_cache(cacheKB)) {
-      send_info_string("Not enough memory for Hash");
-      fail_out_of_memory();
-    }
+    if (!resize_eval_cache(cacheKB)) return false;
     CacheKB = cacheKB;
   }
+  return true;
 }
 
 void clear_all_hash_tables() {

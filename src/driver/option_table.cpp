@@ -112,7 +112,10 @@ void apply_hash_split(int32_t totalKB) {
   if (second < 1) second = 1;
   Options.HashTableKB = main;
   Options.EvalCacheKB = second;
-  resize_hash_tables(main, second);
+  if (!resize_hash_tables(main, second)) {
+    send_info_string("Not enough memory for Hash");
+    fail_out_of_memory();
+  }
 }
 
 const OptionList& build_option_list() {
