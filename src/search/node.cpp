@@ -745,7 +745,7 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
       }
     }
     pos.singularDepth -= 1;
-    VERIFY_HOOK(if (singular) check_singular_move(pos, node, bestMove, best, n.depth - 1, n.mateExt));
+    VERIFY_HOOK(if (singular) check_singular_move(pos, node, bestMove, best, d, n.depth - 1, n.mateExt));
     if (!singular) {
       reset_picker(node);
       return Control.StopRequested ? 0 : best;

@@ -32,7 +32,8 @@ constexpr RuleInfo Rules[] = {
     {"multi-cut cutoff", SearchRule::MultiCut},
     {"refutation sweep (miss)", SearchRule::RefutationSweep},
     {"late-move reduction", SearchRule::LateMoveReduction},
-    {"singular (false)", SearchRule::Singular},
+    {"singular (false, same depth)", SearchRule::Singular},
+    {"singular (false, full depth)", SearchRule::Singular},
     {"singular extension verdict", SearchRule::Singular},
     {"q: stand-pat cut", SearchRule::StandPatCut},
     {"q: delta pruning", SearchRule::DeltaPruning},
@@ -262,10 +263,12 @@ void check_dropped_move(Position& pos, PlyState& child, CheckedRule r, int32_t a
   book_move_verdict(r, alpha, best, v);
 }
 
-void check_singular_move(Position& pos, PlyState& node, Move singular, int32_t best, int32_t depth,
-                         int mateExtensions) {
-  if (!take_rule_sample(CheckedRule::SingularMove)) return;
-  ReSearch rs(pos, node, CheckedRule::SingularMove);
+namespace {
+
+// The strongest score of the moves other than `singular`, each searched with the window
+// (alpha, beta) to `depth`; the search stops at the first move above `enough`.
+int32_t strongest_other_move(Position& pos, PlyState& node, Move singular, int32_t alpha, int32_t beta,
+                             int32_t depth, int32_t enough, int mateExtensions) {
   reset_picker(node);
   int32_t strongest = -MateScore;
   while (const Move m = NextMove(pos, node)) {
@@ -273,16 +276,35 @@ void check_singular_move(Position& pos, PlyState& node, Move singular, int32_t b
     node.move = m;
     PlyState* child = make_move(pos, node);
     if (child == nullptr) continue;
-    const int32_t v = search_child(pos, *child, best - 100, depth, mateExtensions, false);
+    const int32_t v = -SearchNode(pos, *child, -beta, -alpha, depth, Search.nullAllowed, mateExtensions);
     unmake_move(pos, *child);
     if (RuleOracle.capHit) break;
     if (v > strongest) strongest = v;
-    if (v > best - 100) break;
+    if (v > enough) break;
   }
   reset_picker(node);
-  if (!rs.finish()) return;
-  // The bet: every other move scores at most best - 100.
-  book_move_verdict(CheckedRule::SingularMove, best - 100, best - 100, strongest);
+  return strongest;
+}
+
+}  // namespace
+
+void check_singular_move(Position& pos, PlyState& node, Move singular, int32_t best, int32_t testDepth,
+                         int32_t fullDepth, int mateExtensions) {
+  // The bet: every other move scores at most best - 100. At the test's own depth the table
+  // holds the test's upper bounds for these children; a full window is not cut off by them
+  // (they only lower its top), so the children are searched again.
+  if (take_rule_sample(CheckedRule::SingularMove)) {
+    ReSearch rs(pos, node, CheckedRule::SingularMove);
+    const int32_t v =
+        strongest_other_move(pos, node, singular, -MateScore, MateScore, testDepth, best - 100, mateExtensions);
+    if (rs.finish()) book_move_verdict(CheckedRule::SingularMove, best - 100, best - 100, v);
+  }
+  if (take_rule_sample(CheckedRule::SingularDeep)) {
+    ReSearch rs(pos, node, CheckedRule::SingularDeep);
+    const int32_t v =
+        strongest_other_move(pos, node, singular, best - 100, best - 99, fullDepth, best - 100, mateExtensions);
+    if (rs.finish()) book_move_verdict(CheckedRule::SingularDeep, best - 100, best - 100, v);
+  }
 }
 
 void check_stand_pat(Position& pos, PlyState& node, int32_t alpha, int32_t beta, int32_t depth) {

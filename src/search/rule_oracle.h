@@ -26,7 +26,9 @@ enum class CheckedRule : uint8_t {
   MultiCut,           // a multi-cut cutoff
   RefutationSweep,    // the sweep's move against the best move of a search without the sweep
   LateMoveReduction,  // a late move dropped after its reduced search
-  SingularMove,       // a move found singular: is every other move 100 worse at full depth?
+  SingularMove,       // a move found singular: does a full-window search of every other move at
+                      // the test's own depth find one within 100 of the best score?
+  SingularDeep,       // the same bet at the depth the other moves are searched to in the node
   SingularVerdict,    // a singular extension: does the node's verdict change without it?
   StandPat,           // quiescence: a stand pat far below alpha returns alpha
   DeltaPruning,       // quiescence: a capture that cannot reach alpha
@@ -120,9 +122,10 @@ void check_skipped_move(Position& pos, PlyState& node, Move m, CheckedRule r, in
 // A made move whose search a rule skipped or cut short: `child` searched in full.
 void check_dropped_move(Position& pos, PlyState& child, CheckedRule r, int32_t alpha, int32_t best,
                         int32_t depth, int mateExtensions);
-// Every move but `singular` searched at `depth` with the window (best - 100, best - 99).
-void check_singular_move(Position& pos, PlyState& node, Move singular, int32_t best, int32_t depth,
-                         int mateExtensions);
+// Every move but `singular` searched again: with the full window at the test's depth
+// `testDepth`, and with the test's window (best - 100, best - 99) at `fullDepth`.
+void check_singular_move(Position& pos, PlyState& node, Move singular, int32_t best, int32_t testDepth,
+                         int32_t fullDepth, int mateExtensions);
 // A quiescence node cut by its stand pat: searched again without the cut.
 void check_stand_pat(Position& pos, PlyState& node, int32_t alpha, int32_t beta, int32_t depth);
 #else

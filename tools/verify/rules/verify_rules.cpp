@@ -53,7 +53,7 @@ const char* const BenchPositions[] = {
 uint32_t DefaultPeriod[CheckedRuleCount] = {
     /* depth cut */ 8,  /* futile node */ 8,  /* futile first */ 8, /* futile later */ 64,
     /* hanging */ 8,    /* null move */ 8,    /* multi-cut */ 2,    /* sweep */ 2,
-    /* lmr */ 32,       /* singular move */ 1, /* singular verdict */ 1,
+    /* lmr */ 32,       /* singular move */ 1, /* singular deep */ 1, /* singular verdict */ 1,
     /* stand pat */ 8,  /* delta */ 64,       /* check filter */ 8};
 
 void discard_output(const char*, size_t) {}
@@ -144,7 +144,7 @@ void print_table(const std::vector<RunResult>& runs) {
   std::printf("wrong: node rules, the verdict against the window (fail low / inside / fail high) differs "
               "without the rule; sweep, its move is not the best move of a search without it; skipped and "
               "dropped moves, the move searched in full raises alpha; singular (false), another move scores "
-              "above best - 100 at full depth. moved: same verdict but another best move (node rules), or a "
+              "above best - 100 (same depth: full window; full depth: the test's window). moved: same verdict but another best move (node rules), or a "
               "dropped move that would have become the best one below alpha (late moves).\n");
 }
 
