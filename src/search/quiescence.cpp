@@ -105,7 +105,7 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
         const int32_t gain = ExchangeValue[move_captured(m)] + standPat +
                              (move_promotion(m) ? ExchangeValue[move_promotion(m)] : 100);
         if (gain < a && rule_on(SearchRule::DeltaPruning) && !gives_direct_check(pos, m)) {
-          VERIFY_HOOK(check_skipped_move(pos, node, m, CheckedRule::DeltaPruning, a, depth - 1, 0));
+          VERIFY_HOOK(check_skipped_move(pos, node, m, standPat == FastScore(node) ? CheckedRule::DeltaOnQuickScore : CheckedRule::DeltaPruning, a, depth - 1, 0));
           if (gain > best) {
             best = gain;
             node.bestMove = m;

@@ -37,6 +37,7 @@ constexpr RuleInfo Rules[] = {
     {"singular extension verdict", SearchRule::Singular},
     {"q: stand-pat cut", SearchRule::StandPatCut},
     {"q: delta pruning", SearchRule::DeltaPruning},
+    {"q: delta, stand pat lazy", SearchRule::DeltaPruning},
     {"q: quiet-check filter", SearchRule::CheckFilter},
 };
 static_assert(sizeof Rules / sizeof Rules[0] == CheckedRuleCount);
@@ -236,7 +237,8 @@ void check_node_rules(Position& pos, PlyState& node, int32_t alpha, int32_t beta
 void check_skipped_move(Position& pos, PlyState& node, Move m, CheckedRule r, int32_t alpha,
                         int32_t depth, int mateExtensions) {
   if (!take_rule_sample(r)) return;
-  const bool quiescence = r == CheckedRule::DeltaPruning || r == CheckedRule::CheckFilter;
+  const bool quiescence =
+      r == CheckedRule::DeltaPruning || r == CheckedRule::DeltaOnQuickScore || r == CheckedRule::CheckFilter;
   ReSearch rs(pos, node, r);
   node.move = m;
   PlyState* child = make_move(pos, node);

@@ -32,6 +32,7 @@ enum class CheckedRule : uint8_t {
   SingularVerdict,    // a singular extension: does the node's verdict change without it?
   StandPat,           // quiescence: a stand pat far below alpha returns alpha
   DeltaPruning,       // quiescence: a capture that cannot reach alpha
+  DeltaOnQuickScore,  // the same, where the stand pat was the quick score (a lazy evaluation)
   CheckFilter,        // quiescence: a quiet check onto a guarded square
   Count
 };

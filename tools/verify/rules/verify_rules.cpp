@@ -54,7 +54,7 @@ uint32_t DefaultPeriod[CheckedRuleCount] = {
     /* depth cut */ 8,  /* futile node */ 8,  /* futile first */ 8, /* futile later */ 64,
     /* hanging */ 8,    /* null move */ 8,    /* multi-cut */ 2,    /* sweep */ 2,
     /* lmr */ 32,       /* singular move */ 1, /* singular deep */ 1, /* singular verdict */ 1,
-    /* stand pat */ 8,  /* delta */ 64,       /* check filter */ 8};
+    /* stand pat */ 8,  /* delta */ 64,       /* delta, lazy */ 64, /* check filter */ 8};
 
 void discard_output(const char*, size_t) {}
 
@@ -171,8 +171,8 @@ int main(int argc, char** argv) {
     }
   }
   if (openingCount < 0) openingCount = quick ? 4 : 40;
-  if (depths[0] <= 0) depths[0] = quick ? 4 : 6;
-  if (depths[1] <= 0) depths[1] = quick ? 6 : 8;
+  if (depths[0] <= 0) depths[0] = quick ? 4 : 8;
+  if (depths[1] <= 0) depths[1] = quick ? 6 : 10;
   if (cap == 0) cap = quick ? 20000 : 200000;
 
   uint32_t period[CheckedRuleCount];
