@@ -9,7 +9,8 @@ uint32_t TrialsOn = 0;
 namespace {
 constexpr const char* RuleNames[] = {
     "null",     "multicut", "sweep",     "deepening",  "lmr",   "futility",     "depthcut",
-    "hanging",  "singular", "matethreat", "extensions", "qchecks", "delta", "keptscores"};
+    "hanging",  "singular", "matethreat", "extensions", "qchecks", "delta", "keptscores",
+    "standpat", "checkfilter"};
 static_assert(sizeof RuleNames / sizeof RuleNames[0] == uint32_t(SearchRule::Count));
 constexpr const char* TrialNames[] = {"earlylmr", "deeplmr", "deepnull"};
 static_assert(sizeof TrialNames / sizeof TrialNames[0] == uint32_t(SearchTrial::Count));

@@ -23,6 +23,8 @@ enum class SearchRule : uint32_t {
   DeltaPruning,       // captures that cannot reach alpha in the quiescence search
   KeptScores,         // scores of earlier searches count when the evaluation settings agree,
                       // even if the root's piece-square tables differ
+  StandPatCut,        // a quiescence node whose static score stands far below alpha returns alpha
+  CheckFilter,        // quiet checks onto guarded squares are not searched in the quiescence search
   Count
 };
 

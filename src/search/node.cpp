@@ -12,6 +12,7 @@
 #include "search/picker.h"
 #include "search/prefetch.h"
 #include "search/repetition.h"
+#include "search/rule_oracle.h"
 #include "search/search.h"
 #include "search/tablebase_search.h"
 #include "search/transposition.h"
@@ -321,6 +322,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
       return Outcome::Return;
     }
     node.movesTried += 1;
+    VERIFY_HOOK(if (prunable) { note_node_rule(ply, CheckedRule::FutileNode); check_dropped_move(pos, *child, CheckedRule::FutileFirstMove, a, a, depth - 1, mateExt); })
     int32_t score = prunable ? h : child_search(*child, a, b, depth - 1);
     pos.stats.futilePrunedMoves += prunable;
     unmake_move(pos, *child);
@@ -397,6 +399,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     if (futile && !checks && rule_on(SearchRule::Futility) &&
         a >= ExchangeValue[move_captured(m)] + ExchangeValue[move_promotion(m)] + h) {
       ++pos.stats.futilePrunedMoves;
+      VERIFY_HOOK(note_node_rule(ply, CheckedRule::FutileNode); check_skipped_move(pos, node, m, CheckedRule::FutileLaterMove, a, d, mateExt));
       done_with(m);
       continue;
     }
@@ -419,6 +422,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
         v = child_search(*child, a, a + 1, std::max(0, depth - shrink - 3 - extra));
       }
       if (Control.StopRequested || v <= best) {
+        VERIFY_HOOK(if (!Control.StopRequested) check_dropped_move(pos, *child, CheckedRule::LateMoveReduction, a, best, d, mateExt));
         unmake_move(pos, *child);
         done_with(m);
         if (Control.StopRequested) {
@@ -469,10 +473,8 @@ Node::Outcome Node::search_moves(int32_t& result) {
   return Outcome::Searched;
 }
 
-}  // namespace
-
-int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, int32_t depth,
-                   int nullAllowed, int mateExtensions) {
+int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, int32_t depth,
+                    int nullAllowed, int mateExtensions) {
   // Stop requests, the clock and the input.
   if (pos.threadIndex != 0 || pos.nodes < Search.nextPoll) {
     if (Control.StopRequested) return 0;
@@ -511,15 +513,20 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
   n.e = rule_on(SearchRule::Extensions) ? ExtensionFor(pos, node, n.depth, n.a, n.q) : 0;
   n.depth += n.e;
   if (!inCheck && n.e == 0) {
-    if (node.hanging && ply > Search.hangingPlyLimit && rule_on(SearchRule::HangingCut)) n.depth -= 1;
+    if (node.hanging && ply > Search.hangingPlyLimit && rule_on(SearchRule::HangingCut)) {
+      n.depth -= 1;
+      VERIFY_HOOK(note_node_rule(ply, CheckedRule::HangingCut));
+    }
     if (Search.futilityOn) {
       n.h = n.q + EvalState.positionalMax[n.side];
       if (n.h < n.a) {
         const int32_t t = threat_value(pos, node);
         if (n.h + t < n.a &&
             (t >= QueenValue || no_passer_support(pos, node) || n.h + QueenValue < n.a) &&
-            rule_on(SearchRule::DepthCut))
+            rule_on(SearchRule::DepthCut)) {
           n.depth -= 2;
+          VERIFY_HOOK(note_node_rule(ply, CheckedRule::DepthCut));
+        }
       }
       n.h += KnightValue;
       n.futile = n.depth <= Search.futilityDepth && n.h < n.a;
@@ -561,6 +568,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
               pos.nullDepth == 0 && n.e == 0) {
             n.depth += 1;
             n.shrink = 1;
+            VERIFY_HOOK(note_node_rule(ply, CheckedRule::SingularVerdict));
           }
         }
         if (stored >= n.depth) {
@@ -622,6 +630,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
         const int32_t result = std::max(n.b, v);
         node.bestMove = NoMove;
         ++pos.stats.nullCuts;
+        VERIFY_HOOK(note_node_rule(ply, CheckedRule::NullMove));
         n.store(result);
         return result;
       }
@@ -666,6 +675,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
           if (m != first || v > MateBound - 1) {
             node.bestMove = first;
             ++pos.stats.multiCutCuts;
+            VERIFY_HOOK(note_node_rule(ply, CheckedRule::MultiCut));
             n.store(n.b, m);
             return n.b;
           }
@@ -685,6 +695,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
     }
     if (Control.StopRequested) return 0;
     if (r != NoMove) node.hashMove = r;
+    VERIFY_HOOK(if (r != NoMove) { note_node_rule(ply, CheckedRule::RefutationSweep); RuleOracle.sweepMove[ply] = r; })
   }
 
   for (;;) {
@@ -734,16 +745,38 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
       }
     }
     pos.singularDepth -= 1;
+    VERIFY_HOOK(if (singular) check_singular_move(pos, node, bestMove, best, d, n.depth - 1, n.mateExt));
     if (!singular) {
       reset_picker(node);
       return Control.StopRequested ? 0 : best;
     }
     node.flags |= SingularFlag;
     ++pos.stats.singularFound;
+    VERIFY_HOOK(note_node_rule(ply, CheckedRule::SingularVerdict));
     n.depth += 1;
     n.shrink = 1;
     node.hashMove = bestMove;
     n.a = n.a0;
     reset_picker(node);
   }
+}
+
+}  // namespace
+
+int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, int32_t depth,
+                   int nullAllowed, int mateExtensions) {
+#if TARROW_VERIFY
+  // The verify build notes which pruning rules fired at this node and searches a sample of
+  // them again without the rule once the node has its result.
+  if (rule_oracle_over_cap(pos)) stop_rule_research();
+  RuleOracle.firedAt[node.ply] = 0;
+  TTEntry before[2];
+  if (RuleOracle.enabled && RuleOracle.reSearching == 0) save_node_slots(node, before);
+  const int32_t v = search_node(pos, node, alpha, beta, depth, nullAllowed, mateExtensions);
+  if (RuleOracle.firedAt[node.ply] & NodeRules)
+    check_node_rules(pos, node, alpha, beta, depth, nullAllowed, mateExtensions, v, before);
+  return v;
+#else
+  return search_node(pos, node, alpha, beta, depth, nullAllowed, mateExtensions);
+#endif
 }

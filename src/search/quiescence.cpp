@@ -8,6 +8,7 @@
 #include "search/picker.h"
 #include "search/prefetch.h"
 #include "search/repetition.h"
+#include "search/rule_oracle.h"
 #include "search/search.h"
 #include "search/transposition.h"
 
@@ -86,7 +87,10 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
     best = ply - MateScore;
   } else {
     best = Evaluate(pos, node, alpha, beta, depth);
-    if (best + StandPatMargin < alpha) return alpha;
+    if (best + StandPatMargin < alpha && rule_on(SearchRule::StandPatCut)) {
+      VERIFY_HOOK(check_stand_pat(pos, node, alpha, beta, depth));
+      return alpha;
+    }
   }
   if (ply >= MaxPly - 1) return alpha;
   if (best >= beta) return best;
@@ -101,13 +105,15 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
         const int32_t gain = ExchangeValue[move_captured(m)] + standPat +
                              (move_promotion(m) ? ExchangeValue[move_promotion(m)] : 100);
         if (gain < a && rule_on(SearchRule::DeltaPruning) && !gives_direct_check(pos, m)) {
+          VERIFY_HOOK(check_skipped_move(pos, node, m, standPat == FastScore(node) ? CheckedRule::DeltaOnQuickScore : CheckedRule::DeltaPruning, a, depth - 1, 0));
           if (gain > best) {
             best = gain;
             node.bestMove = m;
           }
           continue;
         }
-      } else if (!quiet_check_worth_searching(pos, node, m)) {
+      } else if (!quiet_check_worth_searching(pos, node, m) && rule_on(SearchRule::CheckFilter)) {
+        VERIFY_HOOK(check_skipped_move(pos, node, m, CheckedRule::CheckFilter, a, depth - 1, 0));
         continue;
       }
     }
