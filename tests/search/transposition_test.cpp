@@ -41,7 +41,8 @@ TEST_F(TableTest, RoundTripsEveryBoundAndMateDistance) {
       {BoundExact, 37, 3, 37},       {BoundLower, -120, 5, -120},   {BoundUpper, 250, 7, 250},
       {BoundExact, 29990, 4, 29993}, {BoundExact, -29980, 6, -29985},
       {BoundLower, 29950, 2, 29700}, {BoundUpper, -29950, 2, -29700},
-      {BoundLower, -29950, 2, -29950}, {BoundUpper, 29950, 2, 29950},
+      {BoundLower, -29950, 2, -29951}, {BoundUpper, 29950, 2, 29951},
+      {BoundLower, 29500, 9, 29508},  {BoundUpper, -29500, 9, -29508},
   };
   uint32_t key = 100;
   for (const Case& c : cases) {
@@ -64,15 +65,21 @@ TEST_F(TableTest, RoundTripsEveryBoundAndMateDistance) {
     EXPECT_EQ(e.lower(), c.bound == BoundLower);
     EXPECT_EQ(e.upper(), c.bound == BoundUpper);
     EXPECT_EQ(e.generation(), 5u);
-    if (c.bound == BoundExact) {
-      // A mate read back at the storing ply is the same mate; read at another ply it keeps
-      // its distance from the node.
-      EXPECT_EQ(score_from_table(e.score(), c.ply), c.score);
+    // A mate score or mate bound read back at the storing ply is the same score (unless the
+    // bound was clamped, which only weakens it); read two plies deeper it keeps its distance
+    // from the node, so the same mate lies two plies further from the root.
+    const bool clamped = std::abs(e.score()) == StoredBoundLimit && !e.exact();
+    if (!clamped) {
+      EXPECT_EQ(e.score_at(c.ply), c.score) << "score " << c.score;
       if (c.score > 29000) {
-        EXPECT_EQ(score_from_table(e.score(), c.ply + 2), c.score - 2);
+        EXPECT_EQ(e.score_at(c.ply + 2), c.score - 2);
       } else if (c.score < -29000) {
-        EXPECT_EQ(score_from_table(e.score(), c.ply + 2), c.score + 2);
+        EXPECT_EQ(e.score_at(c.ply + 2), c.score + 2);
       }
+    } else if (e.lower()) {
+      EXPECT_LE(e.score_at(c.ply), c.score) << "a clamped lower bound stays a lower bound";
+    } else {
+      EXPECT_GE(e.score_at(c.ply), c.score) << "a clamped upper bound stays an upper bound";
     }
   }
   // Negative stored depths (quiescence) survive the 8-bit field.
