@@ -7,7 +7,6 @@
 
 #include "board/types.h"
 #include "platform/relaxed.h"
-#include "search/stats.h"
 
 // ---- Capacities -----------------------------------------------------------------------------
 // Chosen so that no legal chess position (and no position the FEN parser accepts: at most 16
@@ -126,7 +125,6 @@ struct Position {
   Relaxed<uint64_t> nodes;  // summed by the main thread while this thread counts
   int32_t nullDepth, refutationDepth, singularDepth, multiCutDepth;
   uint32_t threadBit, threadMask;
-  SearchStats stats;
   Killers killers[MaxPly + 1];
   int32_t history[2][HistorySize];
 

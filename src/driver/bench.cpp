@@ -11,6 +11,7 @@
 #include "core/output.h"
 #include "driver/hash_tables.h"
 #include "driver/startup.h"
+#include "driver/thread_count.h"
 #include "platform/clock.h"
 #include "search/control.h"
 #include "search/level.h"
@@ -130,7 +131,7 @@ int bench_command(int argc, char** argv) {
   uint64_t totalNodes = 0;
   int64_t totalMs = 0;
   int index = 0;
-  main_position().stats = SearchStats{};
+  stats_of(main_position()) = SearchStats{};
   DepthTotals depthTotals{};
   for (const char* fen : BenchPositions) {
     ++index;
@@ -155,7 +156,7 @@ int bench_command(int argc, char** argv) {
     std::printf("position %2d: bestmove %s nodes %llu\n", index, text,
                 static_cast<unsigned long long>(nodes));
   }
-  if (stats) print_stats(main_position().stats, depthTotals, totalNodes);
+  if (stats) print_stats(stats_of(main_position()), depthTotals, totalNodes);
   const uint64_t nps = totalMs > 0 ? totalNodes * 1000 / uint64_t(totalMs) : totalNodes * 1000;
   std::printf("time %lld ms\n", static_cast<long long>(totalMs));
   std::printf("nodes %llu nps %llu\n", static_cast<unsigned long long>(totalNodes),

@@ -8,7 +8,7 @@
 #include "board/notation.h"
 #include "board/setup.h"
 #include "core/input.h"
-#include "driver/startup.h"
+#include "driver/fatal.h"
 #include "search/control.h"
 #include "search/threads.h"
 

@@ -8,7 +8,8 @@
 
 #include "core/options.h"
 #include "driver/hash_tables.h"
-#include "driver/startup.h"
+#include "driver/fatal.h"
+#include "driver/thread_count.h"
 #include "learn/learning.h"
 #include "core/output.h"
 #include "driver/tokens.h"

@@ -12,11 +12,14 @@
 #include "core/random.h"
 #include "driver/calibration.h"
 #include "driver/commands.h"
+#include "driver/fatal.h"
 #include "driver/hash_tables.h"
+#include "driver/thread_count.h"
 #include "eval/thread_tables.h"
 #include "learn/learning.h"
 #include "search/control.h"
 #include "search/level.h"
+#include "search/root.h"
 #include "search/threads.h"
 #if TARROW_MP
 #include "search/workers.h"
@@ -46,25 +49,13 @@ bool Started = false;
 
 }  // namespace
 
-#if TARROW_MP
-void set_thread_count(int count) {
-  if (count < 1 || count > MaxThreads) return;
-  while (Options.ThreadCount < count) {
-    const WorkerStart result = StartWorker();
-    if (result == WorkerStart::NoMaterialTable) send_info_string("Not enough memory for Hash");
-    if (result == WorkerStart::NoMaterialTable || result == WorkerStart::NoOtherTable)
-      fail_out_of_memory();
-    if (result != WorkerStart::Started) break;
-  }
-  while (Options.ThreadCount > count) StopLastWorker();
-}
-#endif
 
 bool startup(bool calibrate) {
   // Lines are read straight from the descriptor (platform/input), so nothing of the input
   // sits in a library buffer; a GUI that goes away must not end us through a write.
   ignore_broken_pipe();
   set_input_closed_handler(shutdown);
+  set_failure_cleanup(shutdown);
   set_command_handler(execute_input_line);
 
   seed_random(1);
@@ -94,6 +85,7 @@ bool startup(bool calibrate) {
 
 #if TARROW_MP
   // One helper search thread for every further processor, up to eight threads in all.
+  set_default_worker_search([](Position& pos) { ThinkDriver(pos); });
   CreateWorkerSignals();
   if (processor_count() >= 2) set_thread_count(max_thread_count());
 #endif
@@ -118,10 +110,4 @@ void shutdown() {
   free_hash_tables();
   free_thread_eval_tables(main_position());
   tablebase_shutdown();
-}
-
-void fail_out_of_memory() {
-  shutdown();
-  std::fflush(nullptr);
-  _exit(255);
 }

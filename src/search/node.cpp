@@ -14,6 +14,7 @@
 #include "search/repetition.h"
 #include "search/rule_oracle.h"
 #include "search/search.h"
+#include "search/stats.h"
 #include "search/tablebase_search.h"
 #include "search/transposition.h"
 #if TARROW_MP
@@ -35,13 +36,13 @@ bool in_check(const PlyState& node) { return (node.flags & InCheckFlag) != 0; }
 class SubtreeCounter {
  public:
   SubtreeCounter(Position& pos, Subtree kind)
-      : pos_(pos), start_(pos.nodes), outermost_(pos.stats.open == Subtree::None) {
-    if (outermost_) pos.stats.open = kind;
+      : pos_(pos), start_(pos.nodes), outermost_(stats_of(pos).open == Subtree::None) {
+    if (outermost_) stats_of(pos).open = kind;
   }
   ~SubtreeCounter() {
     if (!outermost_) return;
-    pos_.stats.subtreeNodes[uint32_t(pos_.stats.open)] += pos_.nodes - start_;
-    pos_.stats.open = Subtree::None;
+    stats_of(pos_).subtreeNodes[uint32_t(stats_of(pos_).open)] += pos_.nodes - start_;
+    stats_of(pos_).open = Subtree::None;
   }
   SubtreeCounter(const SubtreeCounter&) = delete;
   SubtreeCounter& operator=(const SubtreeCounter&) = delete;
@@ -324,7 +325,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     node.movesTried += 1;
     VERIFY_HOOK(if (prunable) { note_node_rule(ply, CheckedRule::FutileNode); check_dropped_move(pos, *child, CheckedRule::FutileFirstMove, a, a, depth - 1, mateExt); })
     int32_t score = prunable ? h : child_search(*child, a, b, depth - 1);
-    pos.stats.futilePrunedMoves += prunable;
+    stats_of(pos).futilePrunedMoves += prunable;
     unmake_move(pos, *child);
     if (Control.StopRequested) {
       result = 0;
@@ -334,7 +335,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     best = score;
     node.bestMove = m;
     if (score > a) {
-      if (score >= b) return ++pos.stats.firstMoveCuts, Outcome::Cut;
+      if (score >= b) return ++stats_of(pos).firstMoveCuts, Outcome::Cut;
       a = score;
     }
 
@@ -398,7 +399,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
     const bool checks = (futile || reductions) && gives_direct_check(pos, m);
     if (futile && !checks && rule_on(SearchRule::Futility) &&
         a >= ExchangeValue[move_captured(m)] + ExchangeValue[move_promotion(m)] + h) {
-      ++pos.stats.futilePrunedMoves;
+      ++stats_of(pos).futilePrunedMoves;
       VERIFY_HOOK(note_node_rule(ply, CheckedRule::FutileNode); check_skipped_move(pos, node, m, CheckedRule::FutileLaterMove, a, d, mateExt));
       done_with(m);
       continue;
@@ -452,7 +453,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
         node.bestMove = m;
         if (score > a) {
           if (score >= b) {
-            ++pos.stats.laterMoveCuts;
+            ++stats_of(pos).laterMoveCuts;
             unmake_move(pos, *child);
             done_with(m);
             return Outcome::Cut;
@@ -536,14 +537,14 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
 
   // The table.
   pos.nodes += 1;
-  pos.stats.moveLoopNodes += pos.stats.open == Subtree::None;
+  stats_of(pos).moveLoopNodes += stats_of(pos).open == Subtree::None;
   node.hashMove = NoMove;
   node.hashMove2 = NoMove;
   reset_picker(node);  // a re-search of the same child starts the picker afresh
   bool nullPossible = nullAllowed != 0;
   TTEntry& entry = n.entry;
   if (probe_table(node, entry)) {
-    ++pos.stats.tableHits;
+    ++stats_of(pos).tableHits;
     bool usable = reversible_plies(pos, node) + entry.depth() < 100;
     if (usable && ply < 3)
       usable = !is_repetition(pos, node, 1) && !move_repeats(pos, node, entry.best_move());
@@ -604,7 +605,7 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
     PlyState* child = make_move_prefetched(pos, node);
     if (child != nullptr) {
       pos.nullDepth += 1;
-      ++pos.stats.nullTries;
+      ++stats_of(pos).nullTries;
       int32_t reduced = n.depth - 3;
       if (n.e == 0 && (n.depth - 3 >= Search.bigReductionDepth ||
                        n.b + KnightValue < n.q + EvalState.positionalMin[n.side]))
@@ -629,7 +630,7 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
                  !(reduced == 0 && !Search.endgame && queen_contact_threat(pos, node))) {
         const int32_t result = std::max(n.b, v);
         node.bestMove = NoMove;
-        ++pos.stats.nullCuts;
+        ++stats_of(pos).nullCuts;
         VERIFY_HOOK(note_node_rule(ply, CheckedRule::NullMove));
         n.store(result);
         return result;
@@ -647,7 +648,7 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
     if (queen_contact_threat(pos, node)) {
       sweepBlocked = true;
     } else {
-      ++pos.stats.multiCutTries;
+      ++stats_of(pos).multiCutTries;
       int32_t r = std::max(0, n.depth - 3);
       if (r >= Search.bigReductionDepth || n.b + KnightValue < n.q + EvalState.positionalMin[n.side])
         r -= 1;
@@ -674,7 +675,7 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
           if (first == NoMove) first = m;
           if (m != first || v > MateBound - 1) {
             node.bestMove = first;
-            ++pos.stats.multiCutCuts;
+            ++stats_of(pos).multiCutCuts;
             VERIFY_HOOK(note_node_rule(ply, CheckedRule::MultiCut));
             n.store(n.b, m);
             return n.b;
@@ -703,7 +704,7 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
     const Node::Outcome outcome = n.search_moves(result);
     if (outcome == Node::Outcome::Return) return result;
     const int32_t best = n.best;
-    if (n.futile) ++pos.stats.futileNodes, pos.stats.futileFailLows += best <= n.a0;
+    if (n.futile) ++stats_of(pos).futileNodes, stats_of(pos).futileFailLows += best <= n.a0;
     n.store(best);
     const Move bestMove = node.bestMove;
     if (best <= n.a0 || bestMove == NoMove || Control.StopRequested) return best;
@@ -724,7 +725,7 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
       return best;
     n.singularAllowed = false;
     pos.singularDepth += 1;
-    ++pos.stats.singularTests;
+    ++stats_of(pos).singularTests;
     reset_picker(node);
     const int32_t d = n.depth - 3 >= Search.bigReductionDepth ? n.depth - 4 : n.depth - 3;
     bool singular = true;
@@ -751,7 +752,7 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
       return Control.StopRequested ? 0 : best;
     }
     node.flags |= SingularFlag;
-    ++pos.stats.singularFound;
+    ++stats_of(pos).singularFound;
     VERIFY_HOOK(note_node_rule(ply, CheckedRule::SingularVerdict));
     n.depth += 1;
     n.shrink = 1;

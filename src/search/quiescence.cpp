@@ -10,6 +10,7 @@
 #include "search/repetition.h"
 #include "search/rule_oracle.h"
 #include "search/search.h"
+#include "search/stats.h"
 #include "search/transposition.h"
 
 namespace {
@@ -50,8 +51,8 @@ bool quiet_check_worth_searching(const Position& pos, const PlyState& node, Move
 
 int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, int32_t depth) {
   pos.nodes += 1;
-  pos.stats.moveLoopNodes += pos.stats.open == Subtree::None;
-  ++pos.stats.quiescenceNodes;
+  stats_of(pos).moveLoopNodes += stats_of(pos).open == Subtree::None;
+  ++stats_of(pos).quiescenceNodes;
   node.bestMove = NoMove;
   node.hashMove = NoMove;
   const bool inCheck = (node.flags & InCheckFlag) != 0;
@@ -61,7 +62,7 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
 
   TTEntry entry;
   if (probe_slot(node, primary_slot(node), entry)) {
-    ++pos.stats.quiescenceTableHits;
+    ++stats_of(pos).quiescenceTableHits;
     const Move m = entry.best_move();
     if (inCheck || is_capture_or_promotion(m)) node.hashMove = m;
     if (entry_is_current(entry)) {

@@ -5,28 +5,7 @@
 #include <cstdint>
 
 #include "board/position.h"
-
-constexpr int RootMovesCapacity = 221;
-
-struct RootMove {
-  Move move;
-  int64_t order;  // static value before the first iteration, then nodes searched below it
-};
-
-struct RootSearchState {
-  RootMove moves[RootMovesCapacity + 1];  // ends with move 0 and the largest order value
-  int count;
-  Move bestMove;
-  int32_t bestScore;
-  Move ponderMove;          // left for the "bestmove" line
-  bool singleLegalMove;
-  bool firstMoveSearching;  // the first root move of the current iteration is being searched
-  int iterationDepth;
-  int32_t depthScore[100];  // score of every completed iteration
-  uint32_t lastPawnTerms;  // pawn-term fingerprint of the previous search: kept pawn entries go stale when it changes
-};
-
-extern RootSearchState RootSearch;
+#include "search/root_state.h"
 
 // Searches the game position on the main thread's Position under the current level, options
 // and search control words; prints the search's info lines. Returns the best move (0 when

@@ -10,6 +10,7 @@
 #include "search/params.h"
 #include "search/picker.h"
 #include "search/search.h"
+#include "search/stats.h"
 #include "search/transposition.h"
 #endif
 
@@ -118,7 +119,7 @@ class ReSearch {
     if (child) savedChild_ = *child;
     std::memcpy(SavedKillers, pos.killers, sizeof SavedKillers);
     std::memcpy(SavedHistory, pos.history, sizeof SavedHistory);
-    stats_ = pos.stats;
+    stats_ = stats_of(pos);
     nodes_ = pos.nodes;
     nextPoll_ = Search.nextPoll;
     mask_ = AblatedRules;
@@ -146,7 +147,7 @@ class ReSearch {
     AblatedRules = mask_;
     Search.nextPoll = nextPoll_;
     pos_.nodes = nodes_;
-    pos_.stats = stats_;
+    stats_of(pos_) = stats_;
     std::memcpy(pos_.killers, SavedKillers, sizeof SavedKillers);
     std::memcpy(pos_.history, SavedHistory, sizeof SavedHistory);
     if (pos_.repTop != repTop_ || pos_.nullDepth != depths_[0] || pos_.refutationDepth != depths_[1] ||

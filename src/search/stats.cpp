@@ -3,6 +3,7 @@
 #include <chrono>
 
 IterationLog Iterations;
+ThreadSearchStats ThreadStats[MaxThreads];
 
 namespace {
 

@@ -1,9 +1,12 @@
 // Counters of what the search's rules did, for judging a change by more than its node count
-// ("engine bench stats"). Each thread counts in its own Position with plain increments; the
+// ("engine bench stats"). Each search thread counts in its own slot with plain increments; the
 // counters never influence the search.
 #pragma once
 
 #include <cstdint>
+
+#include "board/position.h"
+#include "search/threads.h"
 
 // The searches that a node runs besides its own move loop, for counting where the tree's nodes
 // go. A node searched inside several of them counts for the outermost one.
@@ -35,6 +38,19 @@ struct SearchStats {
   Subtree open;                                     // the outermost subtree being counted
   uint64_t moveLoopNodes;                           // nodes entered with no subtree open
 };
+
+// One record per search thread, each on cache lines of its own so that counting threads do
+// not slow each other down.
+struct alignas(64) ThreadSearchStats : SearchStats {};
+extern ThreadSearchStats ThreadStats[MaxThreads];
+
+inline SearchStats& stats_of([[maybe_unused]] const Position& pos) {
+#if TARROW_MP
+  return ThreadStats[pos.threadIndex];
+#else
+  return ThreadStats[0];
+#endif
+}
 
 // Completed iterations of the main thread's latest search: when each ended and how many
 // nodes it had taken by then.

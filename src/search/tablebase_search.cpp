@@ -10,7 +10,7 @@
 #include "search/control.h"
 #include "search/params.h"
 #include "search/report.h"
-#include "search/root.h"
+#include "search/root_state.h"
 #include "search/timeman.h"
 #include "search/transposition.h"
 #include "tablebase/binding.h"

@@ -12,7 +12,6 @@
 #include "platform/threads.h"
 #include "search/control.h"
 #include "search/report.h"
-#include "search/root.h"
 #include "search/threads.h"
 
 namespace {
@@ -36,8 +35,10 @@ struct Worker {
 Worker Workers[MaxThreads];  // index 0 is the main thread and stays unused
 AutoResetEvent Created;
 
-void run_search(Position& pos) { ThinkDriver(pos); }
-std::atomic<WorkerSearch> WorkerBody{run_search};
+// The search a released worker runs: the root driver, which start-up registers (the workers
+// sit below the root in the search's layers), or a stand-in that a test puts in its place.
+WorkerSearch DefaultBody = nullptr;
+std::atomic<WorkerSearch> WorkerBody{nullptr};
 
 void free_worker_position(Position* pos) {
   free_thread_eval_tables(*pos);
@@ -112,7 +113,11 @@ bool wait_until_idle(Worker& w, int timeoutMs) {
 
 }  // namespace
 
-void set_worker_search(WorkerSearch search) { WorkerBody = search ? search : run_search; }
+void set_default_worker_search(WorkerSearch search) {
+  DefaultBody = search;
+  WorkerBody = search;
+}
+void set_worker_search(WorkerSearch search) { WorkerBody = search ? search : DefaultBody; }
 
 void CreateWorkerSignals() { Created.reset(); }
 

@@ -37,7 +37,9 @@ void JoinWorkers();
 // tables the workers read calls it first.
 void SettleWorkers();
 
-// What a released worker runs; tests replace it (nullptr restores the search).
+// What a released worker runs: start-up registers the root driver as the default; tests
+// replace it for a while (nullptr restores the default).
 using WorkerSearch = void (*)(Position& pos);
+void set_default_worker_search(WorkerSearch search);
 void set_worker_search(WorkerSearch search);
 #endif

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "tablebase/catalogue.h"
+#include "tablebase/class.h"
 
 namespace tb {
 

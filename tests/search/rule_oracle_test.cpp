@@ -9,6 +9,7 @@
 #include "search/params.h"
 #include "search/rule_oracle.h"
 #include "search/search.h"
+#include "search/stats.h"
 
 namespace {
 
@@ -105,19 +106,19 @@ TEST(RuleOracle, FutilityPrunesAtAHopelessFrontierNodeOnly) {
   ASSERT_TRUE(load_test_position(pos, "rq2r2k/ppp2ppp/2n1b3/8/8/2N5/PPP2PPP/4KB2 b - - 0 1"));
   PlyState* node = play(pos.plies[0], "h8g8");
   ASSERT_NE(node, nullptr);
-  pos.stats = SearchStats{};
+  stats_of(pos) = SearchStats{};
   const int32_t v = SearchNode(pos, *node, -1, 0, 4, 1, 0);
   EXPECT_LE(v, -1) << "the node fails low";
-  EXPECT_GT(pos.stats.futilePrunedMoves, 0u);
-  EXPECT_EQ(pos.stats.futileNodes, 1u);
+  EXPECT_GT(stats_of(pos).futilePrunedMoves, 0u);
+  EXPECT_EQ(stats_of(pos).futileNodes, 1u);
 
   // With a window below its score nothing is futile and every move is searched.
   prepare_test_search(pos);
-  pos.stats = SearchStats{};
+  stats_of(pos) = SearchStats{};
   const int32_t w = SearchNode(pos, *node, -5000, -4999, 4, 1, 0);
   EXPECT_GE(w, -4999);
-  EXPECT_EQ(pos.stats.futilePrunedMoves, 0u);
-  EXPECT_EQ(pos.stats.futileNodes, 0u);
+  EXPECT_EQ(stats_of(pos).futilePrunedMoves, 0u);
+  EXPECT_EQ(stats_of(pos).futileNodes, 0u);
   unmake_move(pos, *node);
 }
 

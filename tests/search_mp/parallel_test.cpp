@@ -17,6 +17,7 @@
 #include "core/output.h"
 #include "driver/hash_tables.h"
 #include "driver/startup.h"
+#include "driver/thread_count.h"
 #include "platform/system.h"
 #include "platform/threads.h"
 #include "search/control.h"
