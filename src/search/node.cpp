@@ -231,7 +231,7 @@ struct Node {
     TableBound bound = score >= b ? BoundLower : score <= a0 ? BoundUpper : BoundExact;
     // A result that meets the stored bound from the other side pins the score: the entry said
     // "at most s" and this search proved "at least s" (or the reverse).
-    if (entryBinding && entry.score() == score &&
+    if (entryBinding && entry.score_at(ply) == score &&
         ((entry.upper() && bound == BoundLower) || (entry.lower() && bound == BoundUpper)))
       bound = BoundExact;
     StoreRequest req{bound, score, depth, node.bestMove, move2, (node.flags & SingularFlag) != 0,
@@ -283,7 +283,7 @@ struct Node {
     if (ply < 3) return false;
     TTEntry e;
     if (!probe_table(node, e) || !entry_is_current(e) || e.depth() < depth) return false;
-    const int32_t s = e.score();
+    const int32_t s = e.score_at(ply);
     if (e.lower()) {
       a = std::max(a, s);
       if (s >= b) return result = s, true;
@@ -291,7 +291,7 @@ struct Node {
       b = std::min(b, s);
       if (s <= a) return result = s, true;
     } else {
-      return result = score_from_table(s, ply), true;
+      return result = s, true;
     }
     return false;
   }
@@ -328,7 +328,7 @@ Node::Outcome Node::search_moves(int32_t& result) {
       result = 0;
       return Outcome::Return;
     }
-    if (entryBinding && entry.lower()) score = std::max(score, entry.score());
+    if (entryBinding && entry.lower()) score = std::max(score, entry.score_at(ply));
     best = score;
     node.bestMove = m;
     if (score > a) {
@@ -549,7 +549,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
       }
       if (entry_is_current(entry)) {
         n.entryCurrent = true;
-        const int32_t s = entry.score();
+        const int32_t s = entry.score_at(ply);
         const int32_t stored = entry.depth();
         if (entry.upper() && stored > 0) node.flags |= UpperBoundFlag | AllNodeFlag;
         if (entry.lower() && stored > 0) node.flags |= LowerBoundFlag;
@@ -579,7 +579,7 @@ int32_t SearchNode(Position& pos, PlyState& node, int32_t alpha, int32_t beta, i
               n.b = std::min(n.b, s);
               if (s <= n.a) return s;
             } else {
-              return score_from_table(s, ply);
+              return s;
             }
           }
         }

@@ -55,7 +55,6 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
   node.hashMove = NoMove;
   const bool inCheck = (node.flags & InCheckFlag) != 0;
   const int ply = node.ply;
-  const int32_t alphaAtEntry = alpha;
 
   if (depth < 0 && is_repetition(pos, node, 1)) return repetition_score(pos, node);
 
@@ -65,7 +64,7 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
     const Move m = entry.best_move();
     if (inCheck || is_capture_or_promotion(m)) node.hashMove = m;
     if (entry_is_current(entry)) {
-      const int32_t s = entry.score();
+      const int32_t s = entry.score_at(ply);
       if (entry.lower()) {
         if (s >= beta) {
           node.bestMove = m;
@@ -76,7 +75,7 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
         if (s <= alpha) return s;
         beta = std::min(beta, s);
       } else {
-        return score_from_table(s, ply);
+        return s;
       }
     }
   }
@@ -125,7 +124,9 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
   }
 
   if (node.bestMove == NoMove) return best;
-  StoreRequest req{best <= alphaAtEntry ? BoundUpper : best >= beta ? BoundLower : BoundExact,
+  // The bounds are the window the moves were searched with, after the table narrowed it: a
+  // result at or below a table-raised alpha only says "no better than this", not "exactly this".
+  StoreRequest req{best <= alpha ? BoundUpper : best >= beta ? BoundLower : BoundExact,
                    best, depth, node.bestMove, NoMove, false, false};
   store_quiescence_entry(node, req);
   return best;

@@ -142,10 +142,9 @@ bool probe_table(const PlyState& node, TTEntry& out, bool* fromSecondary) {
 }
 
 TTEntry make_entry(uint32_t lockKey, const StoreRequest& req, int ply, uint32_t generation) {
-  int32_t score = req.score;
+  int32_t score = score_to_table(req.score, ply);
   if (req.bound == BoundLower) score = std::min(score, StoredBoundLimit);
   else if (req.bound == BoundUpper) score = std::max(score, -StoredBoundLimit);
-  else score = score_to_table(score, ply);
   TTEntry e;
   e.move = req.move;
   e.move2Word = (req.move2 & TTMoveMask) | (req.singular ? TTSingular : 0);

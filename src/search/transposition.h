@@ -33,6 +33,21 @@ constexpr int PermanentDropOnFull = 100;
 constexpr int32_t FallbackTableKB = 3072;
 constexpr int32_t DefaultHashKB = 4096;
 
+// ---- Scores ------------------------------------------------------------------------------------
+// Mate scores are kept as distance from the node that stored them, bounds as well as exact
+// scores: "mated in at least 5 plies from here" means the same wherever the position recurs,
+// while a score counted from the root would be off by the difference of the two plies.
+inline int32_t score_to_table(int32_t s, int ply) {
+  if (s > MateThreshold) return s + ply - 1;
+  if (s < -MateThreshold) return s - ply + 1;
+  return s;
+}
+inline int32_t score_from_table(int32_t s, int ply) {
+  if (s > MateThreshold) return s + 1 - ply;
+  if (s < -MateThreshold) return s - 1 + ply;
+  return s;
+}
+
 struct TTEntry {
   uint32_t check;  // lockKey ^ move ^ move2Word ^ data
   uint32_t move;
@@ -42,7 +57,8 @@ struct TTEntry {
   Move best_move() const { return move; }
   Move second_move() const { return move2Word & TTMoveMask; }
   bool singular() const { return (move2Word & TTSingular) != 0; }
-  int32_t score() const { return int16_t(data & 0xFFFF); }
+  int32_t score() const { return int16_t(data & 0xFFFF); }  // as stored (mates from the node)
+  int32_t score_at(int ply) const { return score_from_table(score(), ply); }
   int32_t depth() const { return int8_t((data >> 16) & 0xFF); }
   uint32_t generation() const { return (data >> 24) & 31; }
   bool mate_threat() const { return (data & TTMateThreat) != 0; }
@@ -107,19 +123,6 @@ inline bool entry_is_current(const TTEntry& e) {
 
 // Per-mill fill of the table during this search, 0..1000.
 int hash_fill();
-
-// ---- Scores ------------------------------------------------------------------------------------
-// Mate scores are kept as distance from the node that stored them.
-inline int32_t score_to_table(int32_t s, int ply) {
-  if (s > MateThreshold) return s + ply - 1;
-  if (s < -MateThreshold) return s - ply + 1;
-  return s;
-}
-inline int32_t score_from_table(int32_t s, int ply) {
-  if (s > MateThreshold) return s + 1 - ply;
-  if (s < -MateThreshold) return s - 1 + ply;
-  return s;
-}
 
 // ---- Probe and store ---------------------------------------------------------------------------
 // indexKey mod entries, exact for every 32-bit key and table size, without a division.
