@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "search/transposition.h"
@@ -33,54 +34,104 @@ class TableTest : public ::testing::Test {
   }
 };
 
-TEST_F(TableTest, RoundTripsEveryBoundAndMateDistance) {
-  const uint32_t E = TransTable.entries;
-  EXPECT_EQ(E, 64u * 16);
-  struct Case { TableBound bound; int32_t score; int ply; int32_t expectRaw; };
-  const Case cases[] = {
-      {BoundExact, 37, 3, 37},       {BoundLower, -120, 5, -120},   {BoundUpper, 250, 7, 250},
-      {BoundExact, 29990, 4, 29993}, {BoundExact, -29980, 6, -29985},
-      {BoundLower, 29950, 2, 29700}, {BoundUpper, -29950, 2, -29700},
-      {BoundLower, -29950, 2, -29950}, {BoundUpper, 29950, 2, 29950},
-  };
-  uint32_t key = 100;
-  for (const Case& c : cases) {
-    key += 7;
-    PlyState n = node_with(key, key * 2654435761u, key & 1, c.ply);
-    StoreRequest r = request(c.bound, c.score, 6, 0xABCD);
-    r.move2 = 0x777;
-    r.singular = c.bound == BoundExact;
-    r.mateThreat = c.bound == BoundLower;
-    store_entry(n, r);
-    TTEntry e;
-    ASSERT_TRUE(probe_table(n, e)) << "score " << c.score;
-    EXPECT_EQ(e.score(), c.expectRaw) << "score " << c.score << " ply " << c.ply;
-    EXPECT_EQ(e.depth(), 6);
-    EXPECT_EQ(e.best_move(), 0xABCDu);
-    EXPECT_EQ(e.second_move(), 0x777u);
-    EXPECT_EQ(e.singular(), c.bound == BoundExact);
-    EXPECT_EQ(e.mate_threat(), c.bound == BoundLower);
-    EXPECT_EQ(e.exact(), c.bound == BoundExact);
-    EXPECT_EQ(e.lower(), c.bound == BoundLower);
-    EXPECT_EQ(e.upper(), c.bound == BoundUpper);
-    EXPECT_EQ(e.generation(), 5u);
-    if (c.bound == BoundExact) {
-      // A mate read back at the storing ply is the same mate; read at another ply it keeps
-      // its distance from the node.
-      EXPECT_EQ(score_from_table(e.score(), c.ply), c.score);
-      if (c.score > 29000) {
-        EXPECT_EQ(score_from_table(e.score(), c.ply + 2), c.score - 2);
-      } else if (c.score < -29000) {
-        EXPECT_EQ(score_from_table(e.score(), c.ply + 2), c.score + 2);
+// What a score stored at ply `p` with `bound` must read as at ply `q`. Worked out from what a
+// score means, not from the table's formulas: a mate score counts plies from the root, the
+// table keeps it as the distance from the stored node (so it reads as the same mate wherever
+// the node recurs), and a bound in the winning direction (a lower bound above 29000, an upper
+// bound below -29000) is weakened to a mate 299 plies from the node (29700 at ply 1), since
+// "mate in at least n" is all the search may trust of it.
+int32_t read_back(TableBound bound, int32_t s, int p, int q) {
+  if (s > 29000) {
+    int fromNode = 30000 - s - p;  // plies from the stored node to the mate
+    if (bound == BoundLower) fromNode = std::max(fromNode, 299);
+    return 30000 - (q + fromNode);
+  }
+  if (s < -29000) {
+    int fromNode = s + 30000 - p;
+    if (bound == BoundUpper) fromNode = std::max(fromNode, 299);
+    return -30000 + (q + fromNode);
+  }
+  return s;
+}
+
+TEST_F(TableTest, EveryFieldSurvivesAtEveryPly) {
+  const TableBound bounds[] = {BoundExact, BoundLower, BoundUpper};
+  uint32_t key = 1;
+  for (int p = 0; p < MaxPly; ++p) {
+    // Plain scores, the edge of the mate range, and mates from one ply to ninety-nine away.
+    const int32_t scores[] = {0, 1, -1, 437, -2999, 28999, 29000, -29000, 29701, -29701,
+                              30000 - p - 1,  // mate with the next move
+                              p - 30000,      // mated right here
+                              30000 - 99, -30000 + 99, 30000 - p - 3, p + 2 - 30000};
+    for (const TableBound bound : bounds) {
+      for (const int32_t s : scores) {
+        if (std::abs(s) > 30000 - p) continue;  // no mate can be nearer the root than the node
+        key += 1;
+        const uint32_t lock = key * 2654435761u + 17;
+        PlyState n = node_with(key * 7919u, lock, key & 1, p);
+        const int depth = int(key % 140) - 12;  // -12..127, quiescence depths included
+        const Move move = 0x3FFFFFFF - key, move2 = (key * 40503u) & TTMoveMask;
+        const bool singular = key & 2, threat = key & 4;
+        clear_transposition_table();
+        store_entry(n, StoreRequest{bound, s, depth, move, move2, singular, threat});
+        TTEntry e;
+        ASSERT_TRUE(probe_table(n, e)) << "ply " << p << " score " << s;
+        SCOPED_TRACE(testing::Message() << "ply " << p << " score " << s << " bound " << bound);
+        EXPECT_EQ(e.score_at(p), read_back(bound, s, p, p));
+        for (const int q : {0, 1, p / 2, p + 1, 99})
+          EXPECT_EQ(e.score_at(q), read_back(bound, s, p, q)) << "read at ply " << q;
+        if (bound == BoundLower) {
+          EXPECT_LE(e.score(), 29700);
+        } else if (bound == BoundUpper) {
+          EXPECT_GE(e.score(), -29700);
+        }
+        EXPECT_EQ(e.depth(), depth);
+        EXPECT_EQ(e.best_move(), move);
+        EXPECT_EQ(e.second_move(), move2);
+        EXPECT_EQ(e.singular(), singular);
+        EXPECT_EQ(e.mate_threat(), threat);
+        EXPECT_EQ(e.exact(), bound == BoundExact);
+        EXPECT_EQ(e.lower(), bound == BoundLower);
+        EXPECT_EQ(e.upper(), bound == BoundUpper);
+        EXPECT_EQ(e.generation(), 5u);
       }
     }
   }
-  // Negative stored depths (quiescence) survive the 8-bit field.
-  PlyState q = node_with(5, 55);
-  store_entry(q, request(BoundExact, 10, -3));
+  // Within the range the same score comes back at the same ply, whatever the bound; the
+  // clamps read as 29700 / -29700 at ply 1.
+  EXPECT_EQ(read_back(BoundLower, 29950, 1, 1), 29700);
+  EXPECT_EQ(read_back(BoundUpper, -29950, 1, 1), -29700);
+  PlyState n = node_with(3, 33, 0, 1);
+  store_entry(n, request(BoundLower, 29950, 3));
   TTEntry e;
-  ASSERT_TRUE(probe_table(q, e));
-  EXPECT_EQ(e.depth(), -3);
+  ASSERT_TRUE(probe_table(n, e));
+  EXPECT_EQ(e.score_at(1), 29700);
+  store_entry(n, request(BoundUpper, -29950, 3));
+  ASSERT_TRUE(probe_table(n, e));
+  EXPECT_EQ(e.score_at(1), -29700);
+  // 29000 is the last plain score: kept as it is at every ply. 29001 is the first mate score.
+  for (const int p : {0, 1, 50, 99}) {
+    clear_transposition_table();
+    PlyState m = node_with(90 + p, 91, 1, p);
+    store_entry(m, request(BoundExact, 29000, 2));
+    ASSERT_TRUE(probe_table(m, e));
+    EXPECT_EQ(e.score(), 29000);
+    store_entry(m, request(BoundExact, -29000, 2));
+    ASSERT_TRUE(probe_table(m, e));
+    EXPECT_EQ(e.score(), -29000);
+  }
+  n.ply = 1;
+  store_entry(n, request(BoundExact, 29001, 4));
+  ASSERT_TRUE(probe_table(n, e));
+  EXPECT_EQ(e.score_at(1), 29001);
+  // Depths beyond the signed byte are kept at its ends rather than wrapping.
+  store_entry(n, request(BoundExact, 0, 200));
+  ASSERT_TRUE(probe_table(n, e));
+  EXPECT_EQ(e.depth(), 127);
+  clear_transposition_table();
+  store_entry(n, request(BoundExact, 0, -200));
+  ASSERT_TRUE(probe_table(n, e));
+  EXPECT_EQ(e.depth(), -128);
 }
 
 TEST_F(TableTest, TornOrForeignEntryIsAMiss) {
@@ -95,6 +146,25 @@ TEST_F(TableTest, TornOrForeignEntryIsAMiss) {
   write_slot(p, torn);
   EXPECT_FALSE(probe_slot(n, p, e));
   EXPECT_FALSE(probe_table(n, e));
+  // Whichever single bit of the sixteen bytes a concurrent writer left behind, the copy fails.
+  for (int word = 0; word < 4; ++word) {
+    for (int bit = 0; bit < 32; ++bit) {
+      store_entry(n, request(BoundExact, 55, 4));
+      TTEntry t = read_slot(p);
+      uint32_t* words[4] = {&t.check, &t.move, &t.move2Word, &t.data};
+      *words[word] ^= 1u << bit;
+      write_slot(p, t);
+      EXPECT_FALSE(probe_slot(n, p, e)) << "word " << word << " bit " << bit;
+    }
+  }
+  // A mix of two entries of the same slot (words of one, the rest of the other) fails too.
+  store_entry(n, request(BoundExact, 55, 4, 0x1111));
+  const TTEntry first = read_slot(p);
+  store_entry(n, request(BoundLower, 70, 6, 0x2222));
+  TTEntry mixed = read_slot(p);
+  mixed.move = first.move;
+  write_slot(p, mixed);
+  EXPECT_FALSE(probe_slot(n, p, e));
   // Same slot, different lock key.
   store_entry(n, request(BoundExact, 55, 4));
   EXPECT_FALSE(probe_table(node_with(42, 0xDEADBEEE), e));
