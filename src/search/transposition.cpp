@@ -201,10 +201,23 @@ void store_root_entry(const PlyState& node, int32_t score, int32_t depth, Move m
   const SlotRef p = primary_slot(node);
   const TTEntry old = read_slot(p);
   if (old.generation() == TransTable.generation && old.depth() > depth) return;
-  const bool keepPermanent = old.generation() == GenerationPermanent && old.key() == node.lockKey;
   StoreRequest req{BoundExact, score, depth, move, NoMove, false, false};
-  write_slot(p, make_entry(node.lockKey, req, node.ply,
-                           keepPermanent ? GenerationPermanent : TransTable.generation));
+  if (old.generation() == GenerationPermanent) {
+    // A permanent entry is the result of an earlier analysis. Of this position it gives way
+    // only to an at least as deep result: a new analysis stores its root from depth 1 on, and
+    // a shallow result written over it would be what the permanent list saves at the end.
+    // Of another position it keeps the slot (the next iteration would write it back over the
+    // root anyway); the root goes to the secondary slot.
+    if (old.key() == node.lockKey) {
+      if (depth >= old.depth())
+        write_slot(p, make_entry(node.lockKey, req, node.ply, GenerationPermanent));
+    } else {
+      write_slot(SlotRef{uint8_t(p.array + 1), p.index},
+                 make_entry(node.lockKey, req, node.ply, TransTable.generation));
+    }
+    return;
+  }
+  write_slot(p, make_entry(node.lockKey, req, node.ply, TransTable.generation));
 }
 
 // ---- Permanent entries ------------------------------------------------------------------------

@@ -272,6 +272,64 @@ TEST_F(TableTest, PermanentEntrySurvivesShallowerStores) {
   EXPECT_EQ(e.generation(), GenerationPermanent);
 }
 
+// Analysis mode: the root's permanent entry holds what an earlier, long analysis found. A new
+// analysis of the same position stores its root after every iteration, starting at depth 1;
+// the deeper result must still be there when this analysis ends early, whether the table was
+// kept or cleared in between.
+TEST_F(TableTest, AnalysisKeepsDeepPermanentRootResult) {
+  const uint32_t E = TransTable.entries;
+  PlyState root = node_with(4321, 0xC0FFEE, 0, 0);
+  const SlotRef p = primary_slot(root);
+  // The end of the long analysis: depth 20, kept on the permanent list.
+  store_root_entry(root, 140, 20, 0x4D2);
+  add_permanent_entry(p, read_slot(p));
+  refresh_permanent_entries();
+  for (const bool keepTable : {true, false}) {
+    // The next analysis of the same position: new generation, saved copies written back,
+    // then a root store after each of its first three iterations, each preceded by the
+    // per-iteration write-back.
+    advance_table_generation();
+    set_table_signature(777);
+    if (!keepTable) clear_transposition_table();
+    restore_permanent_entries();
+    for (int d = 1; d <= 3; ++d) {
+      restore_permanent_entries();
+      store_root_entry(root, 30 + d, d, 0x100 + Move(d));
+    }
+    // It stops there: the root entry joins the list and the list is refreshed.
+    add_permanent_entry(p, read_slot(p));
+    refresh_permanent_entries();
+    TTEntry e;
+    ASSERT_TRUE(probe_table(root, e));
+    EXPECT_EQ(e.depth(), 20) << (keepTable ? "kept" : "cleared") << " table";
+    EXPECT_EQ(e.score(), 140);
+    EXPECT_EQ(e.best_move(), 0x4D2u);
+    EXPECT_EQ(e.generation(), GenerationPermanent);
+    // And a later search that starts from an empty table gets it back.
+    clear_transposition_table();
+    restore_permanent_entries();
+    ASSERT_TRUE(probe_table(root, e));
+    EXPECT_EQ(e.depth(), 20);
+  }
+  // A deeper analysis does replace it, and stays permanent.
+  store_root_entry(root, -15, 21, 0x999);
+  TTEntry e;
+  ASSERT_TRUE(probe_table(root, e));
+  EXPECT_EQ(e.depth(), 21);
+  EXPECT_EQ(e.best_move(), 0x999u);
+  EXPECT_EQ(e.generation(), GenerationPermanent);
+  // A root whose primary slot holds another position's permanent entry leaves that entry in
+  // place, and its own result is still found after the next iteration's write-back.
+  PlyState other = node_with(4321 + E, 0xBADC0DE, 0, 0);
+  store_root_entry(other, 7, 4, 0x77);
+  restore_permanent_entries();
+  ASSERT_TRUE(probe_slot(root, p, e));
+  EXPECT_EQ(e.depth(), 21);
+  ASSERT_TRUE(probe_table(other, e));
+  EXPECT_EQ(e.best_move(), 0x77u);
+  EXPECT_EQ(e.depth(), 4);
+}
+
 TEST_F(TableTest, FullPermanentListDemotesAndDropsOldest) {
   ASSERT_TRUE(allocate_transposition_table(512));  // more slots than the list holds
   set_table_signature(777);
