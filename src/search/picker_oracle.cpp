@@ -96,15 +96,23 @@ bool is_underpromotion(Move m) {
   return p != 0 && piece_type(p) != 7;
 }
 
-// The quiet-move order score the generator should give: this ply's killers first, then the
-// killers of two plies earlier, then the history counter of the move's from and to squares.
+// A killer of this ply: a quiet move with the from and to squares of one of them.
+bool is_current_killer(const Position& pos, const PlyState& node, Move m) {
+  const Killers& now = pos.killers[node.ply];
+  const int idx = history_index(m);
+  return (now.move[0] && idx == history_index(now.move[0])) || (now.move[1] && idx == history_index(now.move[1]));
+}
+
+// The quiet-move order: this ply's killers first, then the killers of two plies earlier, then
+// the history counter of the move's from and to squares. Ranks above any counter stand for
+// the killers.
 int64_t quiet_rank(const Position& pos, const PlyState& node, Move m) {
   const int idx = history_index(m);
-  const Killers& now = pos.killers[node.ply];
   const Killers& before = pos.killers[node.ply >= 2 ? node.ply - 2 : 0];
-  if (idx == history_index(now.move[0]) || idx == history_index(now.move[1])) return KillerScore;
-  if (idx == history_index(before.move[0]) || idx == history_index(before.move[1]))
-    return OlderKillerScore;
+  if (is_current_killer(pos, node, m)) return int64_t(INT32_MAX) + 2;
+  if ((before.move[0] && idx == history_index(before.move[0])) ||
+      (before.move[1] && idx == history_index(before.move[1])))
+    return int64_t(INT32_MAX) + 1;
   return pos.history[node.side][idx];
 }
 
@@ -243,7 +251,7 @@ int check_full_picker(Position& pos, PlyState& node) {
         cls[i] = rank[i] > GoodCaptureThreshold ? ClassGoodCapture : ClassBadCapture;
       } else {
         rank[i] = quiet_rank(pos, node, m);
-        cls[i] = rank[i] == KillerScore ? ClassKiller : ClassQuiet;
+        cls[i] = is_current_killer(pos, node, m) ? ClassKiller : ClassQuiet;
       }
     }
     // The table moves lead whenever they are moves of the position.
