@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "board/makemove.h"
+#include "fixed_depth.h"
+#include "search/search.h"
 #include "search/transposition.h"
 
 namespace {
@@ -202,6 +205,45 @@ TEST_F(TableTest, GenerationsWrapFromThirtyOneToTwo) {
   EXPECT_EQ(TransTable.generation, 31u);
   advance_table_generation();
   EXPECT_EQ(TransTable.generation, 2u);
+}
+
+// Each generation remembers the settings it began with. An entry keeps its right to cut across
+// the wrap while the settings stay, loses it when they change, and (the number being reused
+// thirty searches later) is judged by whatever settings the reused generation began with.
+// Permanent and demoted entries always belong to the current settings.
+TEST_F(TableTest, GenerationSignaturesAcrossTheWrap) {
+  const uint32_t A = 0xAAAA, B = 0xBBBB;
+  TransTable.generation = 30;
+  advance_table_generation();
+  set_table_signature(A);
+  PlyState x = node_with(11, 111), kept = node_with(12, 122);
+  store_entry(x, request(BoundExact, 5, 4));
+  store_entry(kept, request(BoundExact, 6, 4));
+  add_permanent_entry(primary_slot(kept), read_slot(primary_slot(kept)));
+  restore_permanent_entries();
+  TTEntry ex, ek;
+  ASSERT_TRUE(probe_table(x, ex));
+  ASSERT_TRUE(probe_table(kept, ek));
+  ASSERT_EQ(ex.generation(), 31u);
+  advance_table_generation();  // 2, same settings
+  set_table_signature(A);
+  EXPECT_TRUE(entry_is_current(ex));
+  advance_table_generation();  // 3, new settings
+  set_table_signature(B);
+  EXPECT_FALSE(entry_is_current(ex));
+  EXPECT_TRUE(entry_is_current(ek)) << "a permanent entry is always current";
+  TTEntry demoted = ek;
+  demoted.data &= ~(31u << 24);
+  EXPECT_TRUE(entry_is_current(demoted));
+  for (int i = 0; i < 27; ++i) {
+    advance_table_generation();
+    set_table_signature(B);
+    EXPECT_FALSE(entry_is_current(ex)) << "generation " << TransTable.generation;
+  }
+  EXPECT_EQ(TransTable.generation, 30u);
+  advance_table_generation();  // 31 again, begun under B
+  set_table_signature(B);
+  EXPECT_TRUE(entry_is_current(ex));
 }
 
 TEST_F(TableTest, ReplacementKeepsDeepEntriesAndMovesDisplacedOnes) {
@@ -424,6 +466,45 @@ TEST(TableSize, FailedResizeFallsBackWithoutDanglingArrays) {
   TransTable.allocate = [](size_t bytes) { return std::calloc(1, bytes); };
   EXPECT_TRUE(resize_transposition_table(4));
   free_transposition_table();
+}
+
+// In a search: an entry written under other evaluation settings orders the moves but never
+// decides a score, in the full-width search and in quiescence alike; under the settings of
+// its own search the same entry decides at once.
+TEST(TableInSearch, EntryOfOtherSettingsSuppliesMovesButNoScore) {
+  static Position pos;
+  for (const int depth : {3, 0}) {
+    ASSERT_TRUE(load_test_position(pos, "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3"));
+    prepare_test_search(pos);
+    PlyState& root = pos.plies[0];
+    Move moves[256];
+    ASSERT_GT(legal_moves(pos, root, moves), 0);
+    root.move = moves[0];
+    PlyState* child = make_move(pos, root);
+    ASSERT_NE(child, nullptr);
+    Move replies[256];
+    const int n = legal_moves(pos, *child, replies);
+    Move capture = NoMove;
+    for (int i = 0; i < n; ++i)
+      if (is_capture_or_promotion(replies[i])) capture = replies[i];
+    // Quiescence takes a table move only when it captures; the full-width search any move.
+    const Move reply = depth > 0 ? replies[n - 1] : capture;
+    ASSERT_NE(reply, NoMove);
+    const int32_t bogus = 777;  // no real score of this position
+    store_entry(*child, StoreRequest{BoundExact, bogus, 30, reply, NoMove, false, false});
+    auto search = [&] {
+      return depth > 0 ? SearchNode(pos, *child, -30000, 30000, depth, 1, 0)
+                       : QuiescenceNode(pos, *child, -30000, 30000, 0);
+    };
+    EXPECT_EQ(search(), bogus) << "depth " << depth << ": the entry of this search decides";
+    advance_table_generation();
+    set_table_signature(TransTable.evalSignature + 1);  // other evaluation settings
+    const int32_t v = search();
+    EXPECT_NE(v, bogus) << "depth " << depth;
+    EXPECT_LT(std::abs(v), 600) << "depth " << depth;
+    EXPECT_EQ(child->hashMove, reply) << "depth " << depth << ": its move is still tried first";
+    unmake_move(pos, *child);
+  }
 }
 
 }  // namespace
