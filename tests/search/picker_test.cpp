@@ -30,11 +30,15 @@ Move move_named(PlyState& node, const char* text) {
   return NoMove;
 }
 
-// Every pseudo-legal move of the node, as the generator gives them in one go.
+// Every pseudo-legal move of the node, as the generator gives them in one go (all kinds, not
+// only the evasions when in check).
 std::vector<Move> all_generated(PlyState& node) {
   node.hashMove = node.hashMove2Tried = NoMove;
   reset_ply_lists(node);
+  const uint32_t flags = node.flags;
+  node.flags &= ~InCheckFlag;
   generate_moves(pos, node, GenAll, 1);
+  node.flags = flags;
   std::vector<Move> out;
   for (MoveEntry* lists[2] = {node.captureBegin, node.quietBegin}; MoveEntry* e : lists)
     for (; e->score != SentinelScore; ++e) out.push_back(e->move);
@@ -250,6 +254,47 @@ TEST(Picker, PlainGenerationTwinCatchesAMoveOutOfItsStage) {
   EXPECT_GT(check_full_picker(pos, root), 0);
   EXPECT_GT(PickerOracle.faults[int(PickerFault::StageOrder)], 0u);
   pos.history[White][history_index(quiet)] = 0;
+}
+
+// The stored-move test against plain generation, fed the moves of other positions (what a
+// stale table entry or an old killer brings): it never accepts what is not a move here, and
+// never rejects a legal move.
+TEST(Picker, StoredMoveTestAgreesWithPlainGeneration) {
+  const char* const starts[] = {
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+      "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+      "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+  };
+  std::mt19937 rng(2026);
+  std::vector<Move> pool;
+  int accepted = 0, tested = 0;
+  for (int game = 0; game < 60; ++game) {
+    ASSERT_TRUE(load_test_position(pos, starts[game % 4]));
+    for (int ply = 0; ply < 30; ++ply) {
+      PlyState& node = pos.plies[ply];
+      const std::vector<Move> plain = all_generated(node);
+      Move moves[256];
+      const int n = legal_moves(pos, node, moves);
+      if (n == 0) break;
+      pool.insert(pool.end(), plain.begin(), plain.end());
+      for (int i = 0; i < 200 && !pool.empty(); ++i) {
+        const Move m = pool[rng() % pool.size()];
+        const bool possible = move_is_possible(pos, node, m);
+        const bool generated = std::find(plain.begin(), plain.end(), m) != plain.end();
+        const bool legal = std::find(moves, moves + n, m) != moves + n;
+        char text[6];
+        move_text(m, text);
+        EXPECT_TRUE(!possible || generated) << text << " accepted but not a move, game " << game << " ply " << ply;
+        EXPECT_TRUE(!legal || possible) << text << " legal but rejected, game " << game << " ply " << ply;
+        accepted += possible;
+        ++tested;
+      }
+      node.move = moves[rng() % n];
+      ASSERT_NE(make_move(pos, node), nullptr);
+    }
+  }
+  EXPECT_GT(accepted, tested / 50) << "the pool must bring possible moves too";
 }
 
 }  // namespace
