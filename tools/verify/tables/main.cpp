@@ -1,5 +1,5 @@
-// verify_tables: the transposition table against a plain model, and the staged move pickers
-// against a plain generator at every picker start of the bench search.
+// verify_tables: the transposition table against a plain model and at every store of the bench
+// search, and the staged move pickers against a plain generator at every picker start of it.
 //   verify_tables [--quick]
 // Exits 1 when either found a disagreement.
 #include <cstdio>
@@ -29,14 +29,20 @@ int main(int argc, char** argv) {
   char benchName[] = "bench";
   char* benchArgs[] = {benchName, depthText};
   reset_picker_oracle(true, 1);
+  install_store_watch();
   if (bench_command(2, benchArgs) != 0) {
     std::printf("bench could not start\n");
     return 1;
   }
   print_picker_oracle_report();
+  std::printf("table stores watched: %llu (full-width %llu, quiescence %llu, root %llu), %llu disagreements\n",
+              (unsigned long long)StoreWatch.checked, (unsigned long long)StoreWatch.byKind[0],
+              (unsigned long long)StoreWatch.byKind[1], (unsigned long long)StoreWatch.byKind[2],
+              (unsigned long long)StoreWatch.disagreements);
 
-  const uint64_t checked = table.checked + PickerOracle.fullNodes + PickerOracle.quiescenceNodes;
-  const uint64_t disagreements = table.disagreements + PickerOracle.disagreements;
+  const uint64_t checked =
+      table.checked + StoreWatch.checked + PickerOracle.fullNodes + PickerOracle.quiescenceNodes;
+  const uint64_t disagreements = table.disagreements + StoreWatch.disagreements + PickerOracle.disagreements;
   std::printf("verify tables: %llu checked, %llu disagreements\n", (unsigned long long)checked,
               (unsigned long long)disagreements);
   return disagreements ? 1 : 0;

@@ -294,3 +294,111 @@ TableStressResult run_table_stress(uint64_t operations, uint64_t seed) {
   free_transposition_table();
   return TableStressResult{st.checked, st.disagreements};
 }
+
+// ---- Every store of a real search ----------------------------------------------------------
+// The watcher works out from both slots as they were before a store where the new entry must
+// be (primary, secondary, nowhere), what must have moved aside and what must be untouched, and
+// compares it with the slots after: the written entry field by field, the score by what it
+// means at the node's ply.
+
+StoreWatchCounts StoreWatch{};
+
+namespace {
+
+uint32_t LastGeneration = 0;
+uint64_t LastNewEntries = 0;
+
+bool same_words(const TTEntry& a, const TTEntry& b) {
+  return a.check == b.check && a.move == b.move && a.move2Word == b.move2Word && a.data == b.data;
+}
+
+void store_fault(const PlyState& node, TableStoreKind kind, const char* what) {
+  ++StoreWatch.disagreements;
+  if (StoreWatch.reported++ < 10)
+    std::printf("table store fault (%s store at ply %d): %s\n",
+                kind == TableStoreKind::FullWidth ? "full-width" : kind == TableStoreKind::Quiescence ? "quiescence" : "root",
+                node.ply, what);
+}
+
+void check_written(const PlyState& node, TableStoreKind kind, const StoreRequest& req, const TTEntry& e,
+                   uint32_t generation) {
+  const int bound = req.bound == BoundExact ? 0 : req.bound == BoundUpper ? 1 : 2;
+  Pos p{node.indexKey, node.lockKey, node.side};
+  const Meaning want = meaning_of(p, bound, req.score, node.ply, req.depth, req.move,
+                                  req.move2 & TTMoveMask, req.singular, req.mateThreat, generation);
+  if (e.key() != node.lockKey) return store_fault(node, kind, "the written entry does not verify");
+  const int got = e.exact() ? 0 : e.upper() ? 1 : e.lower() ? 2 : 3;
+  if (got != want.bound) store_fault(node, kind, "bound");
+  for (const int q : {int(node.ply), 1, 99})
+    if (e.score_at(q) != read_at(want, q)) store_fault(node, kind, "score");
+  if (e.depth() != want.depth) store_fault(node, kind, "depth");
+  if (e.best_move() != want.move || e.second_move() != want.move2) store_fault(node, kind, "moves");
+  if (e.singular() != want.singular || e.mate_threat() != want.threat) store_fault(node, kind, "flags");
+  if (e.generation() != want.generation) store_fault(node, kind, "generation");
+}
+
+void watch_store(const PlyState& node, TableStoreKind kind, const StoreRequest& req, const TTEntry& oldP,
+                 const TTEntry& oldS) {
+  ++StoreWatch.checked;
+  ++StoreWatch.byKind[int(kind)];
+  const SlotRef pRef = primary_slot(node);
+  const TTEntry nowP = read_slot(pRef), nowS = read_slot(SlotRef{uint8_t(pRef.array + 1), pRef.index});
+  const uint32_t cur = TransTable.generation;
+  const bool holds = !oldP.is_zero();
+  const bool samePosition = oldP.key() == node.lockKey;
+  enum { Nowhere, Primary, Secondary } target = Nowhere;
+  uint32_t generation = cur;
+  bool displaced = false, counts = false;
+  const bool deeperOfThisSearch = holds && oldP.generation() == cur && oldP.depth() > req.depth;
+  const bool permanent = holds && oldP.generation() == 1;
+  switch (kind) {
+    case TableStoreKind::FullWidth:
+    case TableStoreKind::Root:
+      if (deeperOfThisSearch) {
+        // the full-width store goes aside, the root store is dropped
+        if (kind == TableStoreKind::FullWidth) target = Secondary;
+      } else if (permanent) {
+        // kept unless this is the same position at least as deep; another position's result
+        // goes aside
+        if (!samePosition) target = Secondary;
+        else if (req.depth >= oldP.depth()) target = Primary, generation = 1;
+      } else {
+        target = Primary;
+        if (kind == TableStoreKind::FullWidth) {
+          displaced = holds && !samePosition;
+          counts = oldP.generation() != cur || oldP.depth() < 1;
+        }
+      }
+      break;
+    case TableStoreKind::Quiescence:
+      // never over a searched entry of this search or a permanent one; primary slot only
+      if (!(oldP.depth() > 0 && (oldP.generation() == cur || permanent))) target = Primary;
+      break;
+  }
+
+  if (target == Primary) check_written(node, kind, req, nowP, generation);
+  else if (!same_words(nowP, oldP)) store_fault(node, kind, "the primary slot changed");
+  if (target == Secondary) check_written(node, kind, req, nowS, generation);
+  else if (!same_words(nowS, displaced ? oldP : oldS))
+    store_fault(node, kind, displaced ? "the displaced entry did not move aside" : "the secondary slot changed");
+
+  // The fill counter: a full-width store that takes a primary slot of another search or one
+  // that held no searched depth counts.
+  if (TransTable.generation != LastGeneration) {
+    LastGeneration = TransTable.generation;
+    LastNewEntries = 0;
+  }
+  const uint64_t now = TransTable.newEntries;
+  if (now != LastNewEntries + (counts ? 1 : 0)) store_fault(node, kind, "new-entry count");
+  LastNewEntries = now;
+}
+
+}  // namespace
+
+void install_store_watch() {
+  StoreWatch = StoreWatchCounts{};
+  LastGeneration = TransTable.generation;
+  LastNewEntries = TransTable.newEntries;
+  TableStoreWatch = watch_store;
+}
+
