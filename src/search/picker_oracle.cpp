@@ -122,8 +122,9 @@ void describe(const Position& pos, const PlyState& node, const char* what, Move 
   ++PickerOracle.reported;
   char text[6];
   move_text(m, text);
-  std::printf("picker fault: %s %s (move %08x) at ply %d, side %d, check %d, line", what, text,
-              unsigned(m), node.ply, node.side, in_check(node) ? 1 : 0);
+  if (m != NoMove) std::printf("picker fault: %s %s (move %08x)", what, text, unsigned(m));
+  else std::printf("picker fault: %s", what);
+  std::printf(" at ply %d, side %d, check %d, line", node.ply, node.side, in_check(node) ? 1 : 0);
   for (int k = 0; k < node.ply; ++k) {
     move_text(pos.plies[k].move, text);
     std::printf(" %s", text);
@@ -233,10 +234,18 @@ int check_full_picker(Position& pos, PlyState& node) {
     SavedNode saved(pos, node);
     Move got[MaxMoves];
     const int n = drain([&] { return NextMove(pos, node); }, got);
+    const uint8_t generatedCount = node.generatedCount;
     node = saved.nodeCopy;
     MoveSet plain;
     plain_moves(pos, node, plain);
     const bool check = in_check(node);
+    // The late-move rule reads how many moves the node generated: out of check, once both
+    // lists are made, every pseudo-legal move of the position (the table moves included,
+    // which generation writes before leaving them out), counted in a byte.
+    if (!check && generatedCount != uint8_t(plain.count)) {
+      v.add(PickerFault::GeneratedCount);
+      describe(pos, node, "generated count wrong", NoMove, got, n);
+    }
     const Move h1 = node.hashMove, h2 = node.hashMove2;
     // Owed: every move of the position, the table moves included when they are moves here.
     compare_sets(pos, node, got, n, plain, plain, check, v);
@@ -298,7 +307,7 @@ int check_quiescence_picker(Position& pos, PlyState& node, int32_t depth) {
         earlier |= pos.plies[k].side == opponent && in_check(pos.plies[k]);
       if (ply >= 6 && (pos.plies[ply - 6].checks[opponent] != 0) != earlier) {
         v.add(PickerFault::CheckCounter);
-        describe(pos, node, "check counter disagrees with the flags, move", NoMove, got, n);
+        describe(pos, node, "check counter disagrees with the flags", NoMove, got, n);
       }
       quietChecks = (depth >= 0 && node.evalAlert) || (attack && earlier);
     }
@@ -361,7 +370,8 @@ void print_picker_oracle_report() {
   for (int c = 0; c < ClassCount; ++c)
     std::printf(" %s %llu%s", ClassNames[c], (unsigned long long)o.handedOut[c], c + 1 < ClassCount ? "," : "\n");
   static const char* const FaultNames[int(PickerFault::Count)] = {
-      "missing move", "extra move", "duplicate", "stage order", "score order", "check counter"};
+      "missing move", "extra move", "duplicate", "stage order", "score order", "check counter",
+      "generated count"};
   std::printf("  faults:");
   for (int f = 0; f < int(PickerFault::Count); ++f)
     std::printf(" %s %llu%s", FaultNames[f], (unsigned long long)o.faults[f],

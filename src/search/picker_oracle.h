@@ -20,6 +20,7 @@ enum class PickerFault : int {
   StageOrder,    // a move of a later stage before one of an earlier stage
   ScoreOrder,    // within a stage, a lower-scored move before a higher-scored one
   CheckCounter,  // the incremental check counter disagrees with the ply flags
+  GeneratedCount,  // after full generation, the node's count of generated moves is not theirs
   Count
 };
 
