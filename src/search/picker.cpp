@@ -3,6 +3,9 @@
 
 #include "board/movegen.h"
 #include "search/params.h"
+#if TARROW_VERIFY
+#include "search/picker_oracle.h"
+#endif
 
 namespace {
 
@@ -36,6 +39,9 @@ void reset_picker(PlyState& node) {
 }
 
 Move NextMove(Position& pos, PlyState& node) {
+#if TARROW_VERIFY
+  if (picker_check_due(node)) check_full_picker(pos, node);
+#endif
   switch (node.pickStage) {
     case PickHashMove:
       node.pickStage = PickSecondMove;
@@ -82,6 +88,9 @@ Move NextMove(Position& pos, PlyState& node) {
 }
 
 Move QuiescencePick(Position& pos, PlyState& node, int32_t depth) {
+#if TARROW_VERIFY
+  if (picker_check_due(node)) check_quiescence_picker(pos, node, depth);
+#endif
   switch (node.pickStage) {
     case 0:
       node.pickStage = 1;

@@ -154,7 +154,7 @@ TTEntry make_entry(uint32_t lockKey, const StoreRequest& req, int ply, uint32_t 
   return e;
 }
 
-void store_entry(const PlyState& node, const StoreRequest& req) {
+static void store_full_width(const PlyState& node, const StoreRequest& req) {
   if (TransTable.entries == 0) return;
   const SlotRef p = primary_slot(node);
   const SlotRef s{uint8_t(p.array + 1), p.index};
@@ -187,7 +187,7 @@ void store_entry(const PlyState& node, const StoreRequest& req) {
   write_slot(p, make_entry(node.lockKey, req, node.ply, gen));
 }
 
-void store_quiescence_entry(const PlyState& node, const StoreRequest& req) {
+static void store_quiescence(const PlyState& node, const StoreRequest& req) {
   if (TransTable.entries == 0) return;
   const SlotRef p = primary_slot(node);
   const TTEntry old = read_slot(p);
@@ -196,16 +196,65 @@ void store_quiescence_entry(const PlyState& node, const StoreRequest& req) {
   write_slot(p, make_entry(node.lockKey, req, node.ply, TransTable.generation));
 }
 
-void store_root_entry(const PlyState& node, int32_t score, int32_t depth, Move move) {
+static void store_root(const PlyState& node, int32_t score, int32_t depth, Move move) {
   if (TransTable.entries == 0) return;
   const SlotRef p = primary_slot(node);
   const TTEntry old = read_slot(p);
   if (old.generation() == TransTable.generation && old.depth() > depth) return;
-  const bool keepPermanent = old.generation() == GenerationPermanent && old.key() == node.lockKey;
   StoreRequest req{BoundExact, score, depth, move, NoMove, false, false};
-  write_slot(p, make_entry(node.lockKey, req, node.ply,
-                           keepPermanent ? GenerationPermanent : TransTable.generation));
+  if (old.generation() == GenerationPermanent) {
+    // A permanent entry is the result of an earlier analysis. Of this position it gives way
+    // only to an at least as deep result: a new analysis stores its root from depth 1 on, and
+    // a shallow result written over it would be what the permanent list saves at the end.
+    // Of another position it keeps the slot (the next iteration would write it back over the
+    // root anyway); the root goes to the secondary slot.
+    if (old.key() == node.lockKey) {
+      if (depth >= old.depth())
+        write_slot(p, make_entry(node.lockKey, req, node.ply, GenerationPermanent));
+    } else {
+      write_slot(SlotRef{uint8_t(p.array + 1), p.index},
+                 make_entry(node.lockKey, req, node.ply, TransTable.generation));
+    }
+    return;
+  }
+  write_slot(p, make_entry(node.lockKey, req, node.ply, TransTable.generation));
 }
+
+#if TARROW_VERIFY
+TableStoreWatcher TableStoreWatch = nullptr;
+
+namespace {
+// Both slots of the node as they were before a store, handed to the watcher after it.
+template <typename Store>
+void watched(const PlyState& node, TableStoreKind kind, const StoreRequest& req, Store store) {
+  if (TableStoreWatch == nullptr || TransTable.entries == 0) {
+    store();
+    return;
+  }
+  const SlotRef p = primary_slot(node);
+  const TTEntry oldPrimary = read_slot(p), oldSecondary = read_slot(SlotRef{uint8_t(p.array + 1), p.index});
+  store();
+  TableStoreWatch(node, kind, req, oldPrimary, oldSecondary);
+}
+}  // namespace
+
+void store_entry(const PlyState& node, const StoreRequest& req) {
+  watched(node, TableStoreKind::FullWidth, req, [&] { store_full_width(node, req); });
+}
+void store_quiescence_entry(const PlyState& node, const StoreRequest& req) {
+  watched(node, TableStoreKind::Quiescence, req, [&] { store_quiescence(node, req); });
+}
+void store_root_entry(const PlyState& node, int32_t score, int32_t depth, Move move) {
+  const StoreRequest req{BoundExact, score, depth, move, NoMove, false, false};
+  watched(node, TableStoreKind::Root, req, [&] { store_root(node, score, depth, move); });
+}
+#else
+void store_entry(const PlyState& node, const StoreRequest& req) { store_full_width(node, req); }
+void store_quiescence_entry(const PlyState& node, const StoreRequest& req) { store_quiescence(node, req); }
+void store_root_entry(const PlyState& node, int32_t score, int32_t depth, Move move) {
+  store_root(node, score, depth, move);
+}
+#endif
 
 // ---- Permanent entries ------------------------------------------------------------------------
 

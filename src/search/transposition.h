@@ -167,8 +167,19 @@ void store_entry(const PlyState& node, const StoreRequest& req);
 // generation or a permanent one.
 void store_quiescence_entry(const PlyState& node, const StoreRequest& req);
 // The root store after an iteration: primary slot unless it holds a deeper entry of this
-// generation; a permanent entry of the same position stays permanent.
+// generation. A permanent entry of the same position is replaced only by an at least as deep
+// result, which stays permanent; one of another position keeps the slot, and the root result
+// goes to the secondary slot.
 void store_root_entry(const PlyState& node, int32_t score, int32_t depth, Move move);
+
+#if TARROW_VERIFY
+// The verify build lets a checker watch every store: what was asked, and both slots of the
+// node as they were before (the slots after can be read).
+enum class TableStoreKind { FullWidth, Quiescence, Root };
+using TableStoreWatcher = void (*)(const PlyState& node, TableStoreKind kind, const StoreRequest& req,
+                                   const TTEntry& oldPrimary, const TTEntry& oldSecondary);
+extern TableStoreWatcher TableStoreWatch;
+#endif
 
 // Raw slot access for the learning file and the principal-variation walk.
 TTEntry read_slot(SlotRef slot);

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "board/makemove.h"
 #include "board/movegen.h"
 #include "fixed_depth.h"
+#include "search/params.h"
 #include "search/picker.h"
+#include "search/picker_oracle.h"
 #include "search/search.h"
 #include "search/transposition.h"
 
@@ -27,11 +30,15 @@ Move move_named(PlyState& node, const char* text) {
   return NoMove;
 }
 
-// Every pseudo-legal move of the node, as the generator gives them in one go.
+// Every pseudo-legal move of the node, as the generator gives them in one go (all kinds, not
+// only the evasions when in check).
 std::vector<Move> all_generated(PlyState& node) {
   node.hashMove = node.hashMove2Tried = NoMove;
   reset_ply_lists(node);
+  const uint32_t flags = node.flags;
+  node.flags &= ~InCheckFlag;
   generate_moves(pos, node, GenAll, 1);
+  node.flags = flags;
   std::vector<Move> out;
   for (MoveEntry* lists[2] = {node.captureBegin, node.quietBegin}; MoveEntry* e : lists)
     for (; e->score != SentinelScore; ++e) out.push_back(e->move);
@@ -172,6 +179,122 @@ TEST(Picker, NodeWhoseHashMoveCutsGeneratesNothing) {
     }
     unmake_move(pos, *child);
   }
+}
+
+// The pickers against a plain generation of all moves (the slow twin of the verify build) over
+// random games from positions with castling, en passant, promotions and checks, with table
+// moves, killers and history in every state: right, stale, absent.
+TEST(Picker, AgreesWithPlainGenerationOverRandomGames) {
+  const char* const starts[] = {
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+      "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+      "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+      "4k3/8/4p3/3p3n/4n3/2N5/4B3/3QK3 w - - 0 1",
+  };
+  std::mt19937 rng(27);
+  reset_picker_oracle(false, 1);
+  const bool quietChecks = Search.quietChecks;
+  Search.quietChecks = true;
+  int nodes = 0, inCheck = 0;
+  for (int game = 0; game < 40; ++game) {
+    ASSERT_TRUE(load_test_position(pos, starts[game % 5]));
+    for (int ply = 0; ply < 40; ++ply) {
+      PlyState& node = pos.plies[ply];
+      Move moves[256];
+      const int n = legal_moves(pos, node, moves);
+      if (n == 0) break;
+      auto some = [&](int staleOneIn) -> Move {
+        const int r = int(rng() % 8);
+        if (r == 0) return NoMove;
+        if (r < staleOneIn) return encode_move(1 + rng() % 64, 1 + rng() % 64, 0, 0, 2 + rng() % 6);
+        return moves[rng() % n];
+      };
+      for (int k = 0; k < 2; ++k) {
+        pos.killers[ply].move[k] = some(2);
+        if (ply >= 2) pos.killers[ply - 2].move[k] = some(2);
+      }
+      for (int i = 0; i < 6; ++i) pos.history[node.side][history_index(moves[rng() % n])] = int32_t(rng() % 5000);
+      reset_picker(node);
+      node.hashMove = some(3);
+      node.hashMove2 = rng() % 4 == 0 ? node.hashMove : some(3);
+      node.evalAlert = rng() % 3 == 0;
+      EXPECT_EQ(check_full_picker(pos, node), 0) << "game " << game << " ply " << ply;
+      EXPECT_EQ(check_quiescence_picker(pos, node, int32_t(rng() % 9) - 7), 0)
+          << "game " << game << " ply " << ply;
+      EXPECT_EQ(node.pickStage, 0) << "the check leaves the node as it was";
+      EXPECT_EQ(node.generated, 0);
+      ++nodes;
+      inCheck += (node.flags & InCheckFlag) != 0;
+      node.evalAlert = 0;
+      node.hashMove = node.hashMove2 = NoMove;
+      node.move = moves[rng() % n];
+      ASSERT_NE(make_move(pos, node), nullptr);
+    }
+  }
+  Search.quietChecks = quietChecks;
+  EXPECT_GT(nodes, 1000);
+  EXPECT_GT(inCheck, 20);
+  EXPECT_GT(PickerOracle.handedOut[ClassKiller], 100u);
+  EXPECT_GT(PickerOracle.handedOut[ClassSecondMove], 100u);
+  EXPECT_EQ(PickerOracle.disagreements, 0u);
+}
+
+// The twin sees a planted fault: a quiet move whose history counter reaches the killers' rank
+// is handed out with the killers, before the losing captures, out of its stage.
+TEST(Picker, PlainGenerationTwinCatchesAMoveOutOfItsStage) {
+  ASSERT_TRUE(load_test_position(pos, "4k3/8/4p3/3p3n/4n3/2N5/4B3/3QK3 w - - 0 1"));
+  PlyState& root = pos.plies[0];
+  reset_picker_oracle(false, 1);
+  reset_picker(root);
+  EXPECT_EQ(check_full_picker(pos, root), 0);
+  const Move quiet = move_named(root, "e1f1");
+  pos.history[White][history_index(quiet)] = OlderKillerScore + 1;
+  reset_picker(root);
+  EXPECT_GT(check_full_picker(pos, root), 0);
+  EXPECT_GT(PickerOracle.faults[int(PickerFault::StageOrder)], 0u);
+  pos.history[White][history_index(quiet)] = 0;
+}
+
+// The stored-move test against plain generation, fed the moves of other positions (what a
+// stale table entry or an old killer brings): it never accepts what is not a move here, and
+// never rejects a legal move.
+TEST(Picker, StoredMoveTestAgreesWithPlainGeneration) {
+  const char* const starts[] = {
+      "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+      "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+      "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+      "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+  };
+  std::mt19937 rng(2026);
+  std::vector<Move> pool;
+  int accepted = 0, tested = 0;
+  for (int game = 0; game < 60; ++game) {
+    ASSERT_TRUE(load_test_position(pos, starts[game % 4]));
+    for (int ply = 0; ply < 30; ++ply) {
+      PlyState& node = pos.plies[ply];
+      const std::vector<Move> plain = all_generated(node);
+      Move moves[256];
+      const int n = legal_moves(pos, node, moves);
+      if (n == 0) break;
+      pool.insert(pool.end(), plain.begin(), plain.end());
+      for (int i = 0; i < 200 && !pool.empty(); ++i) {
+        const Move m = pool[rng() % pool.size()];
+        const bool possible = move_is_possible(pos, node, m);
+        const bool generated = std::find(plain.begin(), plain.end(), m) != plain.end();
+        const bool legal = std::find(moves, moves + n, m) != moves + n;
+        char text[6];
+        move_text(m, text);
+        EXPECT_TRUE(!possible || generated) << text << " accepted but not a move, game " << game << " ply " << ply;
+        EXPECT_TRUE(!legal || possible) << text << " legal but rejected, game " << game << " ply " << ply;
+        accepted += possible;
+        ++tested;
+      }
+      node.move = moves[rng() % n];
+      ASSERT_NE(make_move(pos, node), nullptr);
+    }
+  }
+  EXPECT_GT(accepted, tested / 50) << "the pool must bring possible moves too";
 }
 
 }  // namespace
