@@ -3,8 +3,9 @@
 
 #include "board/movegen.h"
 #include "search/params.h"
+
 #if TARROW_VERIFY
-#include "search/picker_oracle.h"
+PickerWatcher PickerWatch = nullptr;
 #endif
 
 namespace {
@@ -40,7 +41,7 @@ void reset_picker(PlyState& node) {
 
 Move NextMove(Position& pos, PlyState& node) {
 #if TARROW_VERIFY
-  if (picker_check_due(node)) check_full_picker(pos, node);
+  if (PickerWatch) PickerWatch(pos, node, 0, false);
 #endif
   switch (node.pickStage) {
     case PickHashMove:
@@ -89,7 +90,7 @@ Move NextMove(Position& pos, PlyState& node) {
 
 Move QuiescencePick(Position& pos, PlyState& node, int32_t depth) {
 #if TARROW_VERIFY
-  if (picker_check_due(node)) check_quiescence_picker(pos, node, depth);
+  if (PickerWatch) PickerWatch(pos, node, depth, true);
 #endif
   switch (node.pickStage) {
     case 0:

@@ -38,3 +38,10 @@ void reset_picker(PlyState& node);
 // A quiet move that caused a cutoff at this ply: a killer already held counts one more hit;
 // a new one replaces the killer with fewer hits (the second on a tie) and starts at one.
 void record_killer(Killers& killers, Move m);
+
+#if TARROW_VERIFY
+// The verify build lets an oracle look at each picker call before it hands out a move (depth
+// is the quiescence node's remaining depth, 0 for a full-width node).
+using PickerWatcher = void (*)(Position& pos, PlyState& node, int32_t depth, bool quiescence);
+extern PickerWatcher PickerWatch;
+#endif

@@ -221,10 +221,23 @@ struct SavedNode {
 
 }  // namespace
 
+#if TARROW_VERIFY
+namespace {
+void watch_picker(Position& pos, PlyState& node, int32_t depth, bool quiescence) {
+  if (!picker_check_due(node)) return;
+  if (quiescence) check_quiescence_picker(pos, node, depth);
+  else check_full_picker(pos, node);
+}
+}  // namespace
+#endif
+
 void reset_picker_oracle(bool enabled, uint32_t sampleEvery) {
   PickerOracle = PickerOracleState{};
   PickerOracle.enabled = enabled;
   PickerOracle.sampleEvery = sampleEvery ? sampleEvery : 1;
+#if TARROW_VERIFY
+  PickerWatch = enabled ? watch_picker : nullptr;
+#endif
 }
 
 int check_full_picker(Position& pos, PlyState& node) {
