@@ -34,11 +34,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "TARROW_ABLATE: unknown rule %s\n", badRule);
     return 2;
   }
-  const char* badTrial = nullptr;
-  if (!read_search_trials(badTrial)) {
-    std::fprintf(stderr, "TARROW_TRIALS: unknown trial %s\n", badTrial);
-    return 2;
-  }
   const char* badReading = nullptr;
   if (!read_evaluation_readings(badReading)) {
     std::fprintf(stderr, "TARROW_READINGS: unknown reading %s\n", badReading);

@@ -4,23 +4,16 @@
 #include "platform/switch_list.h"
 
 uint32_t AblatedRules = 0;
-uint32_t TrialsOn = 0;
 
 namespace {
 constexpr const char* RuleNames[] = {
     "null",     "multicut", "sweep",     "deepening",  "lmr",   "futility",     "depthcut",
-    "hanging",  "singular", "matethreat", "extensions", "qchecks", "delta", "keptscores",
+    "hanging",  "singular", "matethreat", "extensions", "qchecks", "delta",
     "standpat", "checkfilter"};
 static_assert(sizeof RuleNames / sizeof RuleNames[0] == uint32_t(SearchRule::Count));
-constexpr const char* TrialNames[] = {"earlylmr", "deeplmr", "deepnull"};
-static_assert(sizeof TrialNames / sizeof TrialNames[0] == uint32_t(SearchTrial::Count));
 }  // namespace
 
 bool read_ablation_switches(const char*& bad) {
   return read_switch_list("TARROW_ABLATE", RuleNames, uint32_t(SearchRule::Count), AblatedRules, bad);
-}
-
-bool read_search_trials(const char*& bad) {
-  return read_switch_list("TARROW_TRIALS", TrialNames, uint32_t(SearchTrial::Count), TrialsOn, bad);
 }
 #endif

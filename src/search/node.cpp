@@ -411,16 +411,12 @@ Node::Outcome Node::search_moves(int32_t& result) {
       continue;
     }
     node.movesTried += 1;
-    const bool lateEnough = trial_on(SearchTrial::EarlyReductions)
-                                ? node.movesTried >= 4
-                                : node.movesTried >= 5 && int(node.movesTried) * 4 > int(node.generatedCount);
+    const bool lateEnough = node.movesTried >= 5 && int(node.movesTried) * 4 > int(node.generatedCount);
     if (reductions && node.generated == 3 && lateEnough && !checks) {
-      const int32_t extra =
-          trial_on(SearchTrial::DeeperReductions) && depth - shrink >= 6 && node.movesTried >= 12 ? 1 : 0;
       int32_t v;
       {
         SubtreeCounter counted(pos, Subtree::ReducedLateMove);
-        v = child_search(*child, a, a + 1, std::max(0, depth - shrink - 3 - extra));
+        v = child_search(*child, a, a + 1, std::max(0, depth - shrink - 3));
       }
       if (Control.StopRequested || v <= best) {
         VERIFY_HOOK(if (!Control.StopRequested) check_dropped_move(pos, *child, CheckedRule::LateMoveReduction, a, best, d, mateExt));
@@ -610,7 +606,6 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
       if (n.e == 0 && (n.depth - 3 >= Search.bigReductionDepth ||
                        n.b + KnightValue < n.q + EvalState.positionalMin[n.side]))
         reduced = n.depth - 4;
-      if (trial_on(SearchTrial::DeeperNullMove)) reduced -= n.depth >= 8 ? 2 : 1;
       reduced = std::max(0, reduced);
       const int32_t nb = std::abs(n.b) >= MateBound ? n.b : n.b - std::min(ply - 1, 5);
       int32_t v;

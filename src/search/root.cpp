@@ -658,11 +658,11 @@ Move ThinkDriver(Position& pos) {
   prepare_root_evaluation(pos, root);
   root_score(pos, root);
   set_contempt(root.side);
-  if (!rule_on(SearchRule::KeptScores)) {
-    const uint32_t tables = root_tables_fingerprint();
-    RootEval.evalSerial ^= tables;
-    RootEval.evalStamp ^= uint16_t(tables);
-  }
+  // Scores of earlier searches keep their right to decide only under the same evaluation: the
+  // settings and the tables prepared for the root alike (the piece-square tables move with it).
+  const uint32_t tables = root_tables_fingerprint();
+  RootEval.evalSerial ^= tables;
+  RootEval.evalStamp ^= uint16_t(tables);
   set_table_signature(RootEval.evalSerial);
   load_search_settings(root);
   Search.tbDepthMargin = Options.TablebaseDepthBias;
