@@ -318,10 +318,6 @@ bool mirror_evaluations_agree(const Position& src, const PlyState& ply, Position
   EvalState.contempt[0] = contempt[0];
   EvalState.contempt[1] = contempt[1];
   what[0] = 0;
-  if (ta.result != tb.result) {
-    std::snprintf(what, size_t(whatSize), "total %d, mirrored %d", ta.result, tb.result);
-    return false;
-  }
   for (int t = 0; t < TermCount; ++t) {
     if (ta.total[t] != -tb.total[t] || ta.split[t] != tb.split[t] ||
         (ta.split[t] && (ta.side[t][White] != tb.side[t][Black] || ta.side[t][Black] != tb.side[t][White]))) {
@@ -329,6 +325,10 @@ bool mirror_evaluations_agree(const Position& src, const PlyState& ply, Position
                     ta.side[t][White], ta.side[t][Black], tb.total[t], tb.side[t][White], tb.side[t][Black]);
       return false;
     }
+  }
+  if (ta.result != tb.result) {
+    std::snprintf(what, size_t(whatSize), "total %d, mirrored %d", ta.result, tb.result);
+    return false;
   }
   return true;
 }

@@ -1,0 +1,185 @@
+// The evaluation's slow twins against the fast code on positions from random games, and the
+// cases where they disagreed: the material signature with two bishops on one square colour,
+// the rook's queen term with two queens, and evaluation-cache entries shared by positions that
+// differ only in castling rights.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "board/makemove.h"
+#include "core/options.h"
+#include "eval/eval_cache.h"
+#include "eval/eval_oracle.h"
+#include "eval/evaluate.h"
+#include "eval/material.h"
+#include "eval/pawns.h"
+#include "eval/square_control.h"
+#include "eval_helpers.h"
+#include "support/positions.h"
+
+namespace {
+
+class EvalOracleTest : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_eval_environment(); }
+};
+
+// Positions whose men the old signature could not count: two bishops on one square colour
+// (after an under-promotion), for either side.
+const char* const SameColourBishops[] = {
+    // The bench's middlegame with both white bishops on light squares (e2, f1).
+    "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP2BPPP/R2QKB1R w KQ - 0 8",
+    // White: bishops c1 and e3, both dark.
+    "r2qk2r/ppp2ppp/2n2n2/3p4/3P4/2N1B3/PPP2PPP/R1B1K2R w KQkq - 0 1",
+    // Black: bishops c8 and e6, both light.
+    "r1b1k2r/ppp2ppp/2n1bn2/3p4/3P4/2N2N2/PPP2PPP/R1BQK2R b KQkq - 0 1",
+    // Bishops alone: two dark against one light, and the same with the colours swapped.
+    "8/8/3k4/8/8/2B1B3/8/4K2b w - - 0 1",
+    "8/8/3k4/8/8/3B1B2/8/4K1b1 b - - 0 1",
+};
+
+// Every evaluation input that has a slow twin, on positions from random games.
+TEST_F(EvalOracleTest, TwinsAgreeWithTheFastInputsOnRandomGames) {
+  std::mt19937 rng(27);
+  EvalPosition p;
+  int positions = 0;
+  for (const char* fen : TestFens) {
+    for (int game = 0; game < 4; ++game) {
+      set_fen(*p, fen);
+      PlyState* ply = play_random_moves(*p, rng, 10 + int(rng() % 80));
+      prepare_copy(p, *p, *ply, false);
+      const PlyState& root = p.root();
+      ++positions;
+
+      MaterialEntry slow;
+      material_entry_from_board(*p, slow);
+      const MaterialEntry& fast = MaterialLookup(*p, root);
+      EXPECT_EQ(fast.key, slow.key) << fen;
+      EXPECT_EQ(fast.score, slow.score) << fen;
+      EXPECT_EQ(fast.scale, slow.scale) << fen;
+      EXPECT_EQ(fast.flags, slow.flags) << fen;
+
+      const PawnEntry& pawns = PawnLookup(*p, root);
+      PawnEntry fresh;
+      ComputePawnEntry(*p, root, fresh);
+      const char* field = pawn_entry_difference(pawns, fresh);
+      EXPECT_EQ(field, nullptr) << fen << " " << (field ? field : "");
+
+      for (int colour = 0; colour < 2; ++colour)
+        for (Square s = 1; s <= 64; ++s) {
+          uint8_t squares[16];
+          int sliders = 0;
+          const int count = attackers_from_board(*p, colour, s, squares, sliders);
+          ASSERT_EQ(p->attacks[colour][s].count, count) << fen << " square " << s;
+          EXPECT_EQ(p->attacks[colour][s].sliders, sliders) << fen << " square " << s;
+        }
+
+      // One side's bishops, valued by the evaluation (through its cache) and walked on the board.
+      for (int colour = 0; colour < 2; ++colour) {
+        int32_t walked = 0;
+        for (Square s = 1; s <= 64; ++s)
+          if (p->board[s] == with_colour(5, colour)) walked += bishop_mobility_from_board(*p, s);
+        EXPECT_EQ(BishopMobility(*p, root, pawns, colour), walked) << fen;
+        EXPECT_EQ(BishopMobility(*p, root, pawns, colour), walked) << fen << " (from the cache)";
+      }
+    }
+  }
+  EXPECT_GT(positions, 40);
+}
+
+// The material entry of men the old signature miscounted, against the men on the board.
+TEST_F(EvalOracleTest, MaterialEntryCountsTwoBishopsOfOneSquareColour) {
+  EvalPosition p;
+  for (const char* fen : SameColourBishops) {
+    prepare_fen(p, fen);
+    MaterialEntry slow;
+    material_entry_from_board(*p, slow);
+    const MaterialEntry& fast = MaterialLookup(*p, p.root());
+    EXPECT_EQ(fast.score, slow.score) << fen;
+    EXPECT_EQ(fast.scale, slow.scale) << fen;
+    EXPECT_EQ(fast.flags, slow.flags) << fen;
+    const MaterialCounts white = material_counts(p.root().signature[White], 0, 0);
+    const MaterialCounts black = material_counts(p.root().signature[Black], 0, 0);
+    EXPECT_EQ(white.lightBishops + white.darkBishops, p->pieceCount[WhiteBishop]) << fen;
+    EXPECT_EQ(black.lightBishops + black.darkBishops, p->pieceCount[BlackBishop]) << fen;
+    EXPECT_EQ(white.rooks, p->pieceCount[WhiteRook]) << fen;
+    EXPECT_EQ(black.rooks, p->pieceCount[BlackRook]) << fen;
+  }
+}
+
+// Rare material: the colour mirror gives the same total and mirrored terms.
+TEST_F(EvalOracleTest, RareMaterialMirrors) {
+  const char* const fens[] = {
+      SameColourBishops[0], SameColourBishops[1], SameColourBishops[2], SameColourBishops[3],
+      SameColourBishops[4],
+      // Two white queens on different ranks and wings, a rook on the open a-file and the
+      // black king on the queen's wing: which queen joins the rook must not depend on the
+      // order of the piece list (the mirror lists the queens the other way round).
+      "1k1q1b1r/1pp2ppp/2n1pn2/1Q6/8/5NP1/5P1Q/R1B2RK1 w - - 0 1",
+      "1k1q1b1r/1pp2ppp/2n1pn2/7Q/8/5NP1/1Q3P2/R1B2RK1 b - - 0 1",
+  };
+  EvalPosition source, a, b;
+  for (const char* fen : fens) {
+    set_fen(*source, fen);
+    char what[160];
+    EXPECT_TRUE(mirror_evaluations_agree(*source, source.root(), *a, *b, what, sizeof what)) << fen << ": " << what;
+  }
+}
+
+// Positions from random games, and positions near them, mirror.
+TEST_F(EvalOracleTest, RandomGamePositionsMirror) {
+  std::mt19937 rng(28);
+  EvalPosition game, a, b;
+  int checked = 0;
+  for (const char* fen : TestFens) {
+    set_fen(*game, fen);
+    PlyState* ply = &game->plies[0];
+    for (int i = 0; i < 60 && ply->ply < MaxPly - 2; ++i) {
+      char what[160], where[100];
+      position_fen(*game, *ply, where, sizeof where);
+      EXPECT_TRUE(mirror_evaluations_agree(*game, *ply, *a, *b, what, sizeof what)) << where << ": " << what;
+      ++checked;
+      const std::vector<Move> moves = legal_moves(*game, *ply);
+      if (moves.empty()) break;
+      ply->move = moves[rng() % moves.size()];
+      ply = make_move(*game, *ply);
+    }
+    take_back_all(*game, ply);
+  }
+  EXPECT_GT(checked, 300);
+}
+
+// The position key leaves out the castling rights, but king safety reads them (two rooks and no
+// right to castle). A cached evaluation must not answer for the same board with other rights.
+TEST_F(EvalOracleTest, CacheDoesNotAnswerForOtherCastlingRights) {
+  EvalPosition p;
+  prepare_fen(p, "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q2/PPPBBPpP/R3K2R b KQkq - 0 1");
+  // ...Rb8 Kd1 Ra8 Ke1: the same board, White without castling rights, Black with the short one.
+  PlyState* ply = &p->plies[0];
+  for (const char* text : {"a8b8", "e1d1", "b8a8", "d1e1"}) {
+    const Square from = square_at(text[0] - 'a' + 1, text[1] - '0');
+    const Square to = square_at(text[2] - 'a' + 1, text[3] - '0');
+    Move chosen = NoMove;
+    for (Move m : legal_moves(*p, *ply))
+      if (move_from(m) == from && move_to(m) == to) chosen = m;
+    ASSERT_NE(chosen, NoMove) << text;
+    ply->move = chosen;
+    ply = make_move(*p, *ply);
+  }
+  PlyState& root = p.root();
+  ASSERT_EQ(ply->lockKey, root.lockKey);
+  ASSERT_NE(ply->flags & CastleMask, root.flags & CastleMask);
+  reset_eval_bounds();
+  clear_eval_cache();
+  const int32_t window = 29000;  // not the full window: the cache is read
+  Evaluate(*p, *ply, -window, window, 0);
+  const int32_t cached = Evaluate(*p, root, -window, window, 0);
+  bool isDraw = false, alert = false;
+  const int32_t fast = FastScore(root);
+  const int32_t recomputed = fast + RecomputePositional(*p, root, fast, -window, window, isDraw, alert);
+  EXPECT_FALSE(isDraw);
+  EXPECT_EQ(cached, recomputed);
+  take_back_all(*p, ply);
+}
+
+}  // namespace
