@@ -45,16 +45,19 @@ SideMaterial side_material(const MaterialCounts& c) {
 }  // namespace
 
 uint32_t material_index(int32_t ws, int32_t bs) {
+  // Light bishops, rooks and queens; pawns and knights; dark bishops.
   return (ZobristIndex[2][1 + ((ws >> 6) & 63)] ^ ZobristIndex[5][1 + ((bs >> 6) & 63)] ^
-          ZobristIndex[1][1 + (ws & 63)] ^ ZobristIndex[3][1 + (bs & 63)]) & (MaterialTableSize - 1);
+          ZobristIndex[1][1 + (ws & 63)] ^ ZobristIndex[3][1 + (bs & 63)] ^
+          ZobristIndex[6][1 + ((ws >> 12) & 3)] ^ ZobristIndex[7][1 + ((bs >> 12) & 3)]) &
+         (MaterialTableSize - 1);
 }
 
 MaterialCounts material_counts(int32_t signature, int weight, int32_t material) {
   MaterialCounts c;
   c.pawns = signature & 15;
   c.knights = (signature >> 4) & 3;
-  c.lightBishops = (signature >> 6) & 1;
-  c.darkBishops = (signature >> 7) & 1;
+  c.lightBishops = (signature >> 6) & 3;
+  c.darkBishops = (signature >> 12) & 3;
   c.rooks = (signature >> 8) & 3;
   c.queens = (signature >> 10) & 3;
   c.weight = weight;

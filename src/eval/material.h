@@ -28,7 +28,7 @@ struct MaterialCounts {
   int32_t material;
 };
 
-// The men a signature stands for.
+// The men a signature stands for (up to three of each kind but pawns; bishops by square colour).
 MaterialCounts material_counts(int32_t signature, int weight, int32_t material);
 
 // The entry for the material of `ply`, computed on a miss.

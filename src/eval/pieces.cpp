@@ -193,9 +193,9 @@ template <int Us>
       v -= 20;
   } else {
     if (V::own_outposts(c.pawns) & bit) {
-      const int colourBit = is_dark_square(s) ? 128 : 64;
+      const int colourBits = is_dark_square(s) ? SignatureDarkBishops : SignatureLightBishops;
       const bool noEnemyMinor =
-          pos.pieceCount[V::enemy(3)] == 0 && !(c.ply.signature[Them] & colourBit);
+          pos.pieceCount[V::enemy(3)] == 0 && !(c.ply.signature[Them] & colourBits);
       v += inSpan && noEnemyMinor ? 15 : 5;
     }
     if (inSpan) v += 14;
@@ -442,7 +442,7 @@ void side_terms(const Context& c, int32_t& pawnSum, int32_t& pieceSum, int& unst
 template <int Us>
 int32_t bishop_colour(const Position& pos, const PlyState& ply, const PawnEntry& pawns) {
   using V = SideView<Us>;
-  const int dark = (ply.signature[Us] & 128) ? 1 : 0;
+  const int dark = (ply.signature[Us] & SignatureDarkBishops) ? 1 : 0;
   const int own = Us == White ? 0 : 2, enemy = 2 - own;
   int diff = pawns.pawnsOnColour[own + dark] - pawns.pawnsOnColour[own + 1 - dark];
   diff = diff < -8 ? -8 : diff > 8 ? 8 : diff;
