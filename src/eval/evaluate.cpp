@@ -116,7 +116,7 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
   // The root's first evaluation (full window) always computes.
   const bool probe = !noProbe && !(alpha == -FullWindow && beta == FullWindow);
   EvalCacheEntry* slot = Form == EvalForm::Search ? eval_cache_slot(side, ply.indexKey) : nullptr;
-  const uint32_t lockBase = ply.lockKey & ~3u;
+  const uint32_t lockBase = eval_cache_lock(ply.lockKey, ply.flags) & ~3u;
   bool partialHit = false;
   int32_t stored = 0;
   if (probe && slot) {
