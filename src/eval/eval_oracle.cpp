@@ -125,7 +125,9 @@ struct WrittenUnder {
   uint32_t castling;
   uint8_t capturedTypes;
   int32_t fast;
+  uint64_t search;  // the search (root) that wrote it
 };
+uint64_t SearchSerial = 0;
 std::unordered_map<uint64_t, WrittenUnder> CacheWrites;
 
 uint64_t write_key(const PlyState& ply) {
@@ -386,10 +388,14 @@ uint64_t eval_oracle_disagreements() {
 }
 
 void print_eval_oracle_tables() {
-  std::printf("%-26s %14s %12s\n", "check", "checked", "disagreements");
-  for (int i = 0; i < EvalCheckCount; ++i)
-    std::printf("%-26s %14llu %12llu\n", EvalCheckNames[i], static_cast<unsigned long long>(EvalOracle.checked[i]),
+  std::printf("%-26s %14s %13s %s\n", "check", "checked", "disagreements", " (of them stored at an earlier root)");
+  for (int i = 0; i < EvalCheckCount; ++i) {
+    std::printf("%-26s %14llu %13llu", EvalCheckNames[i], static_cast<unsigned long long>(EvalOracle.checked[i]),
                 static_cast<unsigned long long>(EvalOracle.disagreed[i]));
+    if (i == CheckCacheFull || i == CheckCachePartial)
+      std::printf("  (%llu)", static_cast<unsigned long long>(EvalOracle.fromEarlierRoot[i]));
+    std::printf("\n");
+  }
   std::printf("(not checked as a fault: at %llu of %llu evaluations the learned bounds of a side did not cover\n"
               " every positional part learned for it in that search; see the learning rule)\n",
               static_cast<unsigned long long>(EvalOracle.coverMissed),
@@ -463,16 +469,20 @@ void oracle_check_value(Position& pos, PlyState& ply, int kind, int32_t fast, in
   const int32_t slow = RecomputePositional(pos, ply, fast, complete ? -30000 : alpha, complete ? 30000 : beta,
                                            isDraw, slowAlert);
   char field[120] = "positional part";
+  bool earlierRoot = false;
   if (kind != CheckComputed) {
     const auto it = CacheWrites.find(write_key(ply));
     if (it != CacheWrites.end()) {
       const WrittenUnder& w = it->second;
-      std::snprintf(field, sizeof field, "positional part (stored under%s%s%s)",
-                    w.castling != (ply.flags & CastleMask) ? " other castling rights" : "",
-                    w.capturedTypes != ply.capturedTypes ? " other captured types" : "",
-                    w.fast != fast ? " another fast score" : "");
+      earlierRoot = w.search != SearchSerial;
+      std::snprintf(field, sizeof field, "positional part (stored %s%s%s%s)",
+                    w.search != SearchSerial ? "at an earlier root" : "in this search",
+                    w.castling != (ply.flags & CastleMask) ? ", other castling rights" : "",
+                    w.capturedTypes != ply.capturedTypes ? ", other captured types" : "",
+                    w.fast != fast ? ", another fast score" : "");
     }
   }
+  if (isDraw || slow != result) EvalOracle.fromEarlierRoot[kind] += earlierRoot;
   if (isDraw) disagree(kind, pos, ply, "recomputed as a dead draw", result, 0);
   else if (slow != result) disagree(kind, pos, ply, field, result, slow);
   else if (slowAlert != alert) disagree(kind, pos, ply, "alert flag", alert, slowAlert);
@@ -493,6 +503,7 @@ void oracle_learned(int side, int32_t positional) {
 }
 
 void oracle_bounds_reset() {
+  ++SearchSerial;  // the search resets the bounds once, at its root
   for (auto& seen : Bounds.seen) seen.clear();
   Bounds.anchors.assign({-15000, 15000});
   Bounds.any = false;
@@ -506,6 +517,8 @@ void oracle_bounds_widened() {
   }
 }
 
-void oracle_cache_written(const PlyState& ply, int32_t fast) {
-  CacheWrites[write_key(ply)] = WrittenUnder{ply.flags & CastleMask, ply.capturedTypes, fast};
+void oracle_cache_written(const PlyState& ply, int32_t fast, bool onPartialHit) {
+  WrittenUnder& w = CacheWrites[write_key(ply)];
+  const uint64_t search = onPartialHit && w.search ? w.search : SearchSerial;
+  w = WrittenUnder{ply.flags & CastleMask, ply.capturedTypes, fast, search};
 }

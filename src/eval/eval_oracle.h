@@ -68,6 +68,7 @@ extern const char* const LazyKindNames[LazyKindCount];
 struct EvalOracleCounts {
   uint64_t checked[EvalCheckCount];
   uint64_t disagreed[EvalCheckCount];
+  uint64_t fromEarlierRoot[EvalCheckCount];  // cache disagreements on entries an earlier search wrote
   // Evaluations at which a side's bounds did not cover every part learned for it (counted,
   // not a fault: the learning rule does not promise it).
   uint64_t coverChecked, coverMissed;
@@ -94,7 +95,8 @@ void oracle_check_bishop(const Position& pos, Square s, int32_t cached);
 void oracle_check_value(Position& pos, PlyState& ply, int kind, int32_t fast, int32_t alpha,
                         int32_t beta, int32_t result, bool alert);
 // Notes what an evaluation-cache entry is written under, to explain a later disagreement.
-void oracle_cache_written(const PlyState& ply, int32_t fast);
+// `onPartialHit`: the value was built on a partial entry, whose origin it keeps.
+void oracle_cache_written(const PlyState& ply, int32_t fast, bool onPartialHit);
 void oracle_lazy(Position& pos, PlyState& ply, int kind, int32_t alpha, int32_t beta);
 void oracle_learned(int side, int32_t positional);
 void oracle_bounds_reset();

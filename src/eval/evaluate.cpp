@@ -290,7 +290,7 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
                            (ply.evalAlert ? EvalCacheAlert : 0);
     eval_cache_write(slot, check, (uint32_t(root.evalStamp) << 16) | uint16_t(int16_t(result)));
 #if TARROW_VERIFY
-    oracle_cache_written(ply, fast);
+    oracle_cache_written(ply, fast, partialHit);
 #endif
   }
   return result;
