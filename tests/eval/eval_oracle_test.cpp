@@ -183,3 +183,60 @@ TEST_F(EvalOracleTest, CacheDoesNotAnswerForOtherCastlingRights) {
 }
 
 }  // namespace
+
+namespace {
+
+// A game moves on: the position two plies into one search becomes the next search's root. The
+// cache entry made at the old root holds a positional part computed with the old root's tables
+// and captures counted from the old root's material; the new root must not read it.
+TEST_F(EvalOracleTest, CacheDoesNotAnswerAcrossRoots) {
+  std::mt19937 rng(29);
+  EvalPosition game, root;
+  const int32_t window = 29000;  // not the full window: the cache is read
+  int compared = 0, differing = 0;
+  for (const char* fen : TestFens) {
+    for (int run = 0; run < 8; ++run) {
+      set_fen(*game, fen);
+      PlyState* start = play_random_moves(*game, rng, 4 + int(rng() % 40));
+      prepare_copy(root, *game, *start, false);
+      take_back_all(*game, start);
+      // Two plies into the search of `root`, captures first (they change what counts as an ending).
+      PlyState* ply = &root->plies[0];
+      for (int i = 0; i < 2; ++i) {
+        const std::vector<Move> moves = legal_moves(*root, *ply);
+        if (moves.empty()) break;
+        Move chosen = moves[rng() % moves.size()];
+        for (Move m : moves)
+          if (move_captured(m)) chosen = m;
+        ply->move = chosen;
+        ply = make_move(*root, *ply);
+      }
+      if (ply->ply != 2) {
+        take_back_all(*root, ply);
+        continue;
+      }
+      clear_eval_cache();
+      reset_eval_bounds();
+      const int32_t storedPositional = Evaluate(*root, *ply, -window, window, 0) - FastScore(*ply);
+      // The next search starts from that position.
+      EvalPosition next;
+      prepare_copy(next, *root, *ply, false);
+      take_back_all(*root, ply);
+      reset_eval_bounds();
+      const int32_t answered = Evaluate(*next, next.root(), -window, window, 0);
+      bool isDraw = false, alert = false;
+      const int32_t fast = FastScore(next.root());
+      const int32_t positional = RecomputePositional(*next, next.root(), fast, -window, window, isDraw, alert);
+      const int32_t recomputed = isDraw ? 0 : fast + positional;
+      ++compared;
+      differing += storedPositional != answered - fast;
+      char where[100];
+      position_fen(*next, next.root(), where, sizeof where);
+      EXPECT_EQ(answered, recomputed) << where;
+    }
+  }
+  EXPECT_GT(compared, 40);
+  EXPECT_GT(differing, 0);  // the two roots do value some of these positions differently
+}
+
+}  // namespace
