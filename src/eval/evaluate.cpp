@@ -113,8 +113,11 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
   const int side = ply.side;
   isDraw = false;
 
-  // The root's first evaluation (full window) always computes.
-  const bool probe = !noProbe && !(alpha == -FullWindow && beta == FullWindow);
+  // The root's first evaluation (full window) always computes. So does a position whose
+  // opponent has been checking for five turns: its value may take the perpetual-check damping,
+  // which depends on the way here, and the cache holds values of the position alone.
+  const bool checkingLine = perpetual_check_likely(pos, ply);
+  const bool probe = !noProbe && !(alpha == -FullWindow && beta == FullWindow) && !checkingLine;
   EvalCacheEntry* slot = Form == EvalForm::Search ? eval_cache_slot(side, ply.indexKey) : nullptr;
   const uint32_t lockBase = eval_cache_lock(ply.lockKey, ply.flags) & ~3u;
   bool partialHit = false;
@@ -275,7 +278,8 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
 
   int32_t result = side == White ? cheap : -cheap;
 
-  if (fast + result < 0 && perpetual_check_likely(pos, ply)) scale = CombinePercent(scale, 80);
+  const bool damped = fast + result < 0 && checkingLine;
+  if (damped) scale = CombinePercent(scale, 80);
   // Scale the whole score, fast part included, by the percentage.
   const int32_t unscaled = result;
   if (scale) result = (fast * (scale - 100) + result * scale) / 100;
@@ -285,7 +289,7 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
 #if TARROW_VERIFY
   if constexpr (Learns) oracle_check_value(pos, ply, partialHit ? CheckCachePartial : CheckComputed, fast, alpha, beta, result, ply.evalAlert);
 #endif
-  if (slot) {
+  if (slot && !damped) {
     const uint32_t check = lockBase | (skipExpensive ? EvalCachePartial : 0) |
                            (ply.evalAlert ? EvalCacheAlert : 0);
     eval_cache_write(slot, check, (uint32_t(root.evalStamp) << 16) | uint16_t(int16_t(result)));
