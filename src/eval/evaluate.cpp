@@ -289,7 +289,9 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
 #if TARROW_VERIFY
   if constexpr (Learns) oracle_check_value(pos, ply, partialHit ? CheckCachePartial : CheckComputed, fast, alpha, beta, result, ply.evalAlert);
 #endif
-  if (slot && !damped) {
+  // A partial entry stands for the cheap part alone: a hit adds the expensive part to it and
+  // scales nothing, so a scaled cheap part is not stored.
+  if (slot && !damped && !(skipExpensive && scale)) {
     const uint32_t check = lockBase | (skipExpensive ? EvalCachePartial : 0) |
                            (ply.evalAlert ? EvalCacheAlert : 0);
     eval_cache_write(slot, check, (uint32_t(root.evalStamp) << 16) | uint16_t(int16_t(result)));
