@@ -119,7 +119,10 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
   const bool checkingLine = perpetual_check_likely(pos, ply);
   const bool probe = !noProbe && !(alpha == -FullWindow && beta == FullWindow) && !checkingLine;
   EvalCacheEntry* slot = Form == EvalForm::Search ? eval_cache_slot(side, ply.indexKey) : nullptr;
-  const uint32_t lockBase = eval_cache_lock(ply.lockKey, ply.flags) & ~3u;
+  // Whether the captures since the root make an ending: the same board reached by other
+  // captures (a promoted piece taken) may be valued in the other form.
+  const bool endingIndicator = root.endingIndicator[ply.capturedTypes] != 0;
+  const uint32_t lockBase = eval_cache_lock(ply.lockKey, ply.flags, endingIndicator) & ~3u;
   bool partialHit = false;
   int32_t stored = 0;
   if (probe && slot) {
@@ -151,7 +154,6 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
   // write the shared flags.
   uint32_t phase = root.PhaseFlags & ~PhasePawnsOnly;
   if (ply.phase[White] == 0 && ply.phase[Black] == 0) phase |= PhasePawnsOnly;
-  const bool endingIndicator = root.endingIndicator[ply.capturedTypes] != 0;
   const bool endgameForm = (phase & EndgameLikeMask) || endingIndicator;
 
   // Known endings: a dead draw, an exact value, or scaling and a pawn-structure correction.

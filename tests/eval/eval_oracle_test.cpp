@@ -14,6 +14,7 @@
 #include "eval/evaluate.h"
 #include "eval/material.h"
 #include "eval/pawns.h"
+#include "eval/preparation.h"
 #include "eval/square_control.h"
 #include "eval_helpers.h"
 #include "support/positions.h"
@@ -216,6 +217,33 @@ TEST_F(EvalOracleTest, CacheKeepsNoPerpetualCheckDamping) {
   }
   EXPECT_NE(recomputed(*p, *early, -window, window), recomputed(*p, *late, -window, window));
   take_back_all(*p, late);
+}
+
+// The captures since the root decide whether a position is valued as an ending, and the same
+// board can be reached by other captures (a promoted piece taken instead of the pawn). Each
+// way gets its own value.
+TEST_F(EvalOracleTest, CacheKeepsTheWaysToAnEndingApart) {
+  EvalPosition p;
+  prepare_fen(p, "r2q1rk1/pp4pp/2n2p2/3p4/3P1B2/2N2N2/PP3PPP/R2Q1RK1 w - - 0 1");
+  PlyState& root = p.root();
+  int ending = -1;
+  for (int types = 1; types < 256 && ending < 0; ++types)
+    if (RootEval.endingIndicator[types] != RootEval.endingIndicator[0]) ending = types;
+  ASSERT_GE(ending, 0) << "no captures make this root an ending";
+  const int32_t window = 29000;
+  for (int order = 0; order < 2; ++order) {
+    clear_eval_cache();
+    reset_eval_bounds();
+    root.capturedTypes = uint8_t(order == 0 ? 0 : ending);
+    Evaluate(*p, root, -window, window, 0);
+    root.capturedTypes = uint8_t(order == 0 ? ending : 0);
+    EXPECT_EQ(Evaluate(*p, root, -window, window, 0), recomputed(*p, root, -window, window)) << order;
+  }
+  root.capturedTypes = 0;
+  const int32_t plain = recomputed(*p, root, -window, window);
+  root.capturedTypes = uint8_t(ending);
+  EXPECT_NE(recomputed(*p, root, -window, window), plain);
+  root.capturedTypes = 0;
 }
 
 // A partial entry holds the cheap part only; a hit adds the expensive part and scales nothing,
