@@ -411,11 +411,27 @@ void print_eval_oracle_tables() {
 void oracle_at_evaluate(Position& pos, PlyState& ply) {
   ++EvalOracle.evaluations;
   ++EvalOracle.checked[CheckAttacks];
+  // Every man's attacks walked once, gathered by target square.
+  static uint8_t found[2][SquareCount][16];
+  static int foundCount[2][SquareCount], foundSliders[2][SquareCount];
+  std::memset(foundCount, 0, sizeof foundCount);
+  std::memset(foundSliders, 0, sizeof foundSliders);
+  for (Square from = 1; from <= 64; ++from) {
+    const int piece = pos.board[from];
+    if (piece == Empty) continue;
+    const int colour = colour_of(piece);
+    walk_attacks(pos, from, [&](Square t, bool slider) {
+      int& n = foundCount[colour][t];
+      if (n < 16) found[colour][t][n] = uint8_t(from);  // ascending: squares are walked in order
+      ++n;
+      foundSliders[colour][t] += slider;
+    });
+  }
   for (int colour = 0; colour < 2; ++colour)
     for (Square s = 1; s <= 64; ++s) {
-      uint8_t slow[16];
-      int sliders = 0;
-      const int count = attackers_from_board(pos, colour, s, slow, sliders);
+      const uint8_t* slow = found[colour][s];
+      const int sliders = foundSliders[colour][s];
+      const int count = foundCount[colour][s];
       const AttackEntry& e = pos.attacks[colour][s];
       uint8_t fast[AttackSlots];
       const int n = std::min<int>(std::max(e.count, 0), AttackSlots);
@@ -519,6 +535,6 @@ void oracle_bounds_widened() {
 
 void oracle_cache_written(const PlyState& ply, int32_t fast, bool onPartialHit) {
   WrittenUnder& w = CacheWrites[write_key(ply)];
-  const uint64_t search = onPartialHit && w.search ? w.search : SearchSerial;
-  w = WrittenUnder{ply.flags & CastleMask, ply.capturedTypes, fast, search};
+  if (onPartialHit && w.search) return;  // the value keeps the partial entry's origin
+  w = WrittenUnder{ply.flags & CastleMask, ply.capturedTypes, fast, SearchSerial};
 }

@@ -40,9 +40,9 @@ struct Settings {
   bool quick = false;
   const char* openingsFile = nullptr;
   int benchDepth = 8;
-  int gamesPerConfig = 100;
-  uint32_t nodesPerMove = 3000;
-  int maxPlies = 160;
+  int gamesPerConfig = 70;    // for each of the three weight settings
+  uint32_t nodesPerMove = 2000;
+  int maxPlies = 60;          // opening and middlegame; the bench covers the endings
 };
 
 // A heap Position with its own evaluation tables, for the mirror check.
