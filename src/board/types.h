@@ -79,15 +79,20 @@ struct MoveEntry {
 constexpr int32_t SentinelScore = INT32_MAX;
 
 // Per piece code: the exchange value (also the unit of the material sums), the phase weight
-// and the material-signature unit (a bishop's unit depends on its square colour).
+// and the material-signature unit. The signature counts pawns in bits 0-3, knights in 4-5,
+// bishops on light squares in 6-7, rooks in 8-9, queens in 10-11 and bishops on dark squares
+// in 12-13: two counting bits per bishop colour, so that a second bishop of one colour (after
+// an under-promotion) is counted instead of spilling into the next field.
 constexpr int32_t ExchangeValue[16] = {0,    10000, 100, 325, 0, 325, 541, 1055,
                                        0,    10000, 100, 325, 0, 325, 541, 1055};
 constexpr int PhaseWeight[16] = {0, 0, 0, 1, 0, 1, 3, 6, 0, 0, 0, 1, 0, 1, 3, 6};
+constexpr int SignatureLightBishop = 64, SignatureDarkBishop = 4096;
+constexpr int SignatureLightBishops = 3 * SignatureLightBishop, SignatureDarkBishops = 3 * SignatureDarkBishop;
 constexpr int signature_unit(int piece, Square s) {
   switch (piece_type(piece)) {
     case 2: return 1;
     case 3: return 16;
-    case 5: return is_dark_square(s) ? 128 : 64;
+    case 5: return is_dark_square(s) ? SignatureDarkBishop : SignatureLightBishop;
     case 6: return 256;
     case 7: return 1024;
     default: return 0;

@@ -19,10 +19,6 @@
 #include "search/root.h"
 #include "search/threads.h"
 
-namespace {
-
-constexpr int DefaultBenchDepth = 10;
-
 // Openings, middlegames with both kings castled or not, tactical shots, and endings.
 const char* const BenchPositions[] = {
     "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
@@ -42,6 +38,11 @@ const char* const BenchPositions[] = {
     "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1",
     "8/8/8/8/5k2/8/3B4/4K1N1 w - - 0 1",
 };
+const int BenchPositionCount = int(sizeof BenchPositions / sizeof BenchPositions[0]);
+
+namespace {
+
+constexpr int DefaultBenchDepth = 10;
 
 void discard_output(const char*, size_t) {}
 

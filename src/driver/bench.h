@@ -4,3 +4,7 @@
 #pragma once
 
 int bench_command(int argc, char** argv);
+
+// The bench's positions (FEN), also searched by the verify programs.
+extern const char* const BenchPositions[];
+extern const int BenchPositionCount;

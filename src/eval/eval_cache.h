@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "board/types.h"
+
 struct EvalCacheEntry {
   uint32_t check;  // check word XOR data
   uint32_t data;   // low 16 bits: score (signed), high 16 bits: evaluation stamp
@@ -14,6 +16,17 @@ struct EvalCacheEntry {
 // Check-word flags in the two low bits of the lock key.
 constexpr uint32_t EvalCachePartial = 1;  // only the cheap positional part is stored
 constexpr uint32_t EvalCacheAlert = 2;    // the evaluated ply had its alert flag set
+
+// The check word's key part. The position keys leave out the castling rights, but king safety
+// reads them (a pair of rooks whose king can no longer castle), so the rights are mixed in: two
+// positions that differ only in their rights never answer for each other. So is whether the
+// captures since the root make an ending, which the way to a position decides, not its board.
+constexpr uint32_t CastlingLockMix[16] = {
+    0x00000000u, 0x9E3779B4u, 0x7F4A7C14u, 0xE1B0C6A8u, 0x2545F490u, 0xBB67AE84u, 0x3C6EF370u, 0xA54FF538u,
+    0x510E5280u, 0x9B05688Cu, 0x1F83D9A8u, 0x5BE0CD18u, 0xCBBB9D5Cu, 0x629A2920u, 0x91590158u, 0x152FECD8u};
+inline uint32_t eval_cache_lock(uint32_t lockKey, uint32_t plyFlags, bool endingByCaptures) {
+  return lockKey ^ CastlingLockMix[(plyFlags & CastleMask) >> 6] ^ (endingByCaptures ? 0x6A09E664u : 0u);
+}
 
 // (Re)allocates for `kilobytes` of cache: (kilobytes x 1024) / 16 entries per side. False when
 // memory is short (the cache is then empty and every probe misses).

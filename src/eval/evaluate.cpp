@@ -15,6 +15,9 @@
 #include "eval/square_control.h"
 #include "eval/square_names.h"
 #include "eval/style.h"
+#if TARROW_VERIFY
+#include "eval/eval_oracle.h"
+#endif
 
 EvaluationState EvalState = {{{-15000}, {-15000}}, {{15000}, {15000}}, -15000, 15000, {0, 0}};
 
@@ -42,6 +45,9 @@ inline int32_t apply_percent(int32_t value, int32_t percent) {
 // the other side).
 void learn_positional(int side, int32_t positional) {
   EvaluationState& s = EvalState;
+#if TARROW_VERIFY
+  oracle_learned(side, positional);
+#endif
   if (positional > s.positionalMax[side]) {
     s.positionalMax[side] = positional;
     s.positionalMin[side ^ 1] = -positional;
@@ -91,20 +97,33 @@ void trace_piece_sides(const Position& pos, const PlyState& ply, const PawnEntry
   trace.split[TermPieces] = true;
 }
 
-// The evaluation proper. The traced form (for the "eval" command) also writes every term into
-// `trace` and neither reads nor writes the evaluation cache; the search's form compiles without
-// any of it.
-template <bool Traced>
+// The three forms of the evaluation proper. The search's form reads and writes the evaluation
+// cache and learns the spreads; the traced form (for the "eval" command) also writes every term
+// into `trace`; the checking form is the search's without the evaluation cache and without
+// changing any learned spread, so that it can recompute a value the search took from the cache
+// or skipped. Neither of the last two touches the cache; the search's form compiles without
+// any of their code.
+enum class EvalForm { Search, Traced, Checking };
+
+template <EvalForm Form>
 int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha, int32_t beta,
                         bool& isDraw, bool noProbe, int32_t depth, EvalTrace* trace) {
+  constexpr bool Traced = Form == EvalForm::Traced;
+  constexpr bool Learns = Form == EvalForm::Search;
   const RootEvaluation& root = RootEval;
   const int side = ply.side;
   isDraw = false;
 
-  // The root's first evaluation (full window) always computes.
-  const bool probe = !noProbe && !(alpha == -FullWindow && beta == FullWindow);
-  EvalCacheEntry* slot = Traced ? nullptr : eval_cache_slot(side, ply.indexKey);
-  const uint32_t lockBase = ply.lockKey & ~3u;
+  // The root's first evaluation (full window) always computes. So does a position whose
+  // opponent has been checking for five turns: its value may take the perpetual-check damping,
+  // which depends on the way here, and the cache holds values of the position alone.
+  const bool checkingLine = perpetual_check_likely(pos, ply);
+  const bool probe = !noProbe && !(alpha == -FullWindow && beta == FullWindow) && !checkingLine;
+  EvalCacheEntry* slot = Form == EvalForm::Search ? eval_cache_slot(side, ply.indexKey) : nullptr;
+  // Whether the captures since the root make an ending: the same board reached by other
+  // captures (a promoted piece taken) may be valued in the other form.
+  const bool endingIndicator = root.endingIndicator[ply.capturedTypes] != 0;
+  const uint32_t lockBase = eval_cache_lock(ply.lockKey, ply.flags, endingIndicator) & ~3u;
   bool partialHit = false;
   int32_t stored = 0;
   if (probe && slot) {
@@ -114,6 +133,9 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
     if ((data >> 16) == root.evalStamp) {
       if ((word & ~EvalCacheAlert) == lockBase) {
         ply.evalAlert = (word & EvalCacheAlert) ? 1 : 0;
+#if TARROW_VERIFY
+        oracle_check_value(pos, ply, CheckCacheFull, fast, alpha, beta, int16_t(data & 0xFFFF), ply.evalAlert);
+#endif
         return int16_t(data & 0xFFFF);
       }
       if ((word & ~EvalCacheAlert) == (lockBase | EvalCachePartial)) {
@@ -125,12 +147,14 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
   }
 
   const PawnEntry& pawns = PawnLookup(pos, ply);
+#if TARROW_VERIFY
+  if constexpr (Learns) oracle_check_pawns(pos, ply, pawns);
+#endif
   int32_t scale = 0;
   // The pawn-ending flag follows the board, not the root; kept local so that threads do not
   // write the shared flags.
   uint32_t phase = root.PhaseFlags & ~PhasePawnsOnly;
   if (ply.phase[White] == 0 && ply.phase[Black] == 0) phase |= PhasePawnsOnly;
-  const bool endingIndicator = root.endingIndicator[ply.capturedTypes] != 0;
   const bool endgameForm = (phase & EndgameLikeMask) || endingIndicator;
 
   // Known endings: a dead draw, an exact value, or scaling and a pawn-structure correction.
@@ -138,7 +162,7 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
   int32_t endingValue = 0;
   if (!partialHit && endgameForm) {
     ending = RecogniseEnding(pos, ply, pawns, scale, endingValue);
-    if (ending == EndingDraw) return dead_draw(side, fast, depth, isDraw);
+    if (ending == EndingDraw) return dead_draw(side, fast, Learns ? depth : -1, isDraw);
   }
 
   int32_t cheap;  // White's view
@@ -173,10 +197,13 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
     if (phase & PhasePawnsOnly) pawnSum += pawns.endingScore;
     if constexpr (Traced) trace->total[TermEndgame] += pawnSum - pawnSumBeforeEnding;
     if (phase & PhasePawnsOnly) {
-      if (PawnEndingIsDraw(pos, pawns)) return dead_draw(side, fast, depth, isDraw);
+      if (PawnEndingIsDraw(pos, pawns)) return dead_draw(side, fast, Learns ? depth : -1, isDraw);
     }
 
     const MaterialEntry& material = MaterialLookup(pos, ply);
+#if TARROW_VERIFY
+    if constexpr (Learns) oracle_check_material(pos, ply, material);
+#endif
     if (material.scale) scale = CombinePercent(scale, material.scale);
     if (reading_on(EvalReading::SpreadScale) && pawns.spreadScale)
       scale = CombinePercent(scale, pawns.spreadScale);
@@ -224,17 +251,26 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
   const int32_t half = root.lazyMargin / 2;
   const int32_t controlMax = shared_load(EvalState.squareControlMax);
   const int32_t controlMin = shared_load(EvalState.squareControlMin);
-  bool skipExpensive;
-  if (ending == EndingExact)
-    skipExpensive = false;  // complete as it is: stored and learned, nothing added
-  else if (side == White)
-    skipExpensive = half + controlMax + cheap + fast < alpha || controlMin - half + cheap + fast > beta;
-  else
-    skipExpensive = half - controlMin - cheap + fast < alpha || fast - half - controlMax - cheap > beta;
+  bool skipLow = false, skipHigh = false;  // an exact ending is complete as it is
+  if (ending != EndingExact) {
+    if (side == White) {
+      skipLow = half + controlMax + cheap + fast < alpha;
+      skipHigh = controlMin - half + cheap + fast > beta;
+    } else {
+      skipLow = half - controlMin - cheap + fast < alpha;
+      skipHigh = fast - half - controlMax - cheap > beta;
+    }
+  }
+  const bool skipExpensive = skipLow || skipHigh;
+#if TARROW_VERIFY
+  if (Learns && skipExpensive) oracle_lazy(pos, ply, skipLow ? LazySkipLow : LazySkipHigh, alpha, beta);
+#endif
   if (!skipExpensive && ending != EndingExact) {
     const int32_t expensive = SquareControl(pos, ply, pawns, endgameForm);
-    if (expensive > controlMax) shared_store(EvalState.squareControlMax, expensive);
-    if (expensive < controlMin) shared_store(EvalState.squareControlMin, expensive);
+    if constexpr (Learns) {
+      if (expensive > controlMax) shared_store(EvalState.squareControlMax, expensive);
+      if (expensive < controlMin) shared_store(EvalState.squareControlMin, expensive);
+    }
     cheap += expensive;
     if constexpr (Traced) {
       for (int c = White; c <= Black; ++c)
@@ -247,17 +283,26 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
 
   int32_t result = side == White ? cheap : -cheap;
 
-  if (fast + result < 0 && perpetual_check_likely(pos, ply)) scale = CombinePercent(scale, 80);
+  const bool damped = fast + result < 0 && checkingLine;
+  if (damped) scale = CombinePercent(scale, 80);
   // Scale the whole score, fast part included, by the percentage.
   const int32_t unscaled = result;
   if (scale) result = (fast * (scale - 100) + result * scale) / 100;
   if constexpr (Traced) trace->total[TermScaling] = side == White ? result - unscaled : unscaled - result;
 
-  if (!skipExpensive && depth >= 0) learn_positional(side, result);
-  if (slot) {
+  if (Learns && !skipExpensive && depth >= 0) learn_positional(side, result);
+#if TARROW_VERIFY
+  if constexpr (Learns) oracle_check_value(pos, ply, partialHit ? CheckCachePartial : CheckComputed, fast, alpha, beta, result, ply.evalAlert);
+#endif
+  // A partial entry stands for the cheap part alone: a hit adds the expensive part to it and
+  // scales nothing, so a scaled cheap part is not stored.
+  if (slot && !damped && !(skipExpensive && scale)) {
     const uint32_t check = lockBase | (skipExpensive ? EvalCachePartial : 0) |
                            (ply.evalAlert ? EvalCacheAlert : 0);
     eval_cache_write(slot, check, (uint32_t(root.evalStamp) << 16) | uint16_t(int16_t(result)));
+#if TARROW_VERIFY
+    oracle_cache_written(ply, fast, partialHit);
+#endif
   }
   return result;
 }
@@ -266,16 +311,49 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
 
 int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha, int32_t beta,
                        bool& isDraw, bool noProbe, int32_t depth) {
-  return full_evaluation<false>(pos, ply, fast, alpha, beta, isDraw, noProbe, depth, nullptr);
+  return full_evaluation<EvalForm::Search>(pos, ply, fast, alpha, beta, isDraw, noProbe, depth, nullptr);
+}
+
+int32_t RecomputePositional(Position& pos, PlyState& ply, int32_t fast, int32_t alpha, int32_t beta,
+                            bool& isDraw, bool& alert) {
+  MaterialEntry* const material = pos.materialTable;
+  PawnEntry* const pawns = pos.pawnHash;
+  BishopMobilityEntry* const bishops = pos.bishopMobilityCache;
+  const uint8_t alertBefore = ply.evalAlert;
+  pos.materialTable = nullptr;
+  pos.pawnHash = nullptr;
+  pos.bishopMobilityCache = nullptr;
+  ply.evalAlert = 0;
+  const int32_t positional =
+      full_evaluation<EvalForm::Checking>(pos, ply, fast, alpha, beta, isDraw, true, -1, nullptr);
+  alert = ply.evalAlert != 0;
+  ply.evalAlert = alertBefore;
+  pos.materialTable = material;
+  pos.pawnHash = pawns;
+  pos.bishopMobilityCache = bishops;
+  return positional;
 }
 
 int32_t Evaluate(Position& pos, PlyState& ply, int32_t alpha, int32_t beta, int32_t depth) {
   const int32_t fast = FastScore(ply);
   const int side = ply.side;
+#if TARROW_VERIFY
+  oracle_at_evaluate(pos, ply);
+#endif
   if (ply.ply >= 2 && (ply.ply >= 7 || !RootEval.minorEnding)) {
     const int32_t margin = RootEval.lazyMargin;
-    if (fast + EvalState.positionalMax[side] + margin < alpha) return fast;
-    if (fast + EvalState.positionalMin[side] - margin > beta) return fast;
+    if (fast + EvalState.positionalMax[side] + margin < alpha) {
+#if TARROW_VERIFY
+      oracle_lazy(pos, ply, LazyExitLow, alpha, beta);
+#endif
+      return fast;
+    }
+    if (fast + EvalState.positionalMin[side] - margin > beta) {
+#if TARROW_VERIFY
+      oracle_lazy(pos, ply, LazyExitHigh, alpha, beta);
+#endif
+      return fast;
+    }
   }
   bool isDraw;
   const int32_t positional = FullEvaluation(pos, ply, fast, alpha, beta, isDraw, false, depth);
@@ -306,7 +384,7 @@ int32_t TraceEvaluation(Position& pos, PlyState& ply, EvalTrace& trace) {
   bool isDraw;
   // Depth -1: the evaluation learns no spread from this call.
   const int32_t positional =
-      full_evaluation<true>(pos, ply, fast, -FullWindow, FullWindow, isDraw, true, -1, &trace);
+      full_evaluation<EvalForm::Traced>(pos, ply, fast, -FullWindow, FullWindow, isDraw, true, -1, &trace);
   trace.result = isDraw ? 0 : fast + apply_percent(positional, Options.EvalWeights[WeightEvalPercent]);
   if (!isDraw) trace.total[TermWeights] += white_view(trace.result - fast - positional);
   int32_t terms = 0;
@@ -321,6 +399,9 @@ void reset_eval_bounds() {
   s.positionalMin[White] = s.positionalMin[Black] = 15000;
   s.squareControlMax = -15000;
   s.squareControlMin = 15000;
+#if TARROW_VERIFY
+  oracle_bounds_reset();
+#endif
 }
 
 void widen_eval_bounds() {
@@ -333,6 +414,9 @@ void widen_eval_bounds() {
   }
   if (s.positionalMin[White] > 0) s.positionalMin[White] = s.positionalMax[Black] = 0;
   if (s.positionalMax[White] < 0) s.positionalMax[White] = s.positionalMin[Black] = 0;
+#if TARROW_VERIFY
+  oracle_bounds_widened();
+#endif
 }
 
 void set_contempt(int engineColour) {

@@ -27,6 +27,12 @@ int32_t Evaluate(Position& pos, PlyState& ply, int32_t alpha, int32_t beta, int3
 int32_t FullEvaluation(Position& pos, PlyState& ply, int32_t fastScore, int32_t alpha,
                        int32_t beta, bool& isDraw, bool noProbe, int32_t depth);
 
+// FullEvaluation recomputed from the board for checking: no evaluation cache, no material
+// table, pawn hash or bishop mobility cache, and no learned spread changed. `alert` gets the
+// alert flag this evaluation raises; the ply's own flag is left as it was.
+int32_t RecomputePositional(Position& pos, PlyState& ply, int32_t fast, int32_t alpha, int32_t beta,
+                            bool& isDraw, bool& alert);
+
 // Material and incremental piece-square score, less the contempt of the side to move.
 int32_t FastScore(const PlyState& ply);
 

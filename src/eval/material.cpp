@@ -24,34 +24,57 @@ constexpr int8_t oppositeBishopScale[5][5] = {
 struct SideMaterial {
   int pawns, knights, bishops, rooks, queens, minors, weight;
   int32_t material;
-  int bishopBits;
+  int lightBishops, darkBishops;
 };
 
-SideMaterial decode(int32_t signature, int weight, int32_t material) {
+SideMaterial side_material(const MaterialCounts& c) {
   SideMaterial m;
-  m.pawns = signature & 15;
-  if (m.pawns > 8) m.pawns = 8;  // a FEN may give a side more pawns than a game can
-  m.knights = (signature >> 4) & 3;
-  m.bishopBits = (signature >> 6) & 3;
-  m.bishops = (m.bishopBits & 1) + (m.bishopBits >> 1);
-  m.rooks = (signature >> 8) & 3;
-  m.queens = (signature >> 10) & 3;
+  m.pawns = c.pawns > 8 ? 8 : c.pawns;  // a FEN may give a side more pawns than a game can
+  m.knights = c.knights;
+  m.lightBishops = c.lightBishops;
+  m.darkBishops = c.darkBishops;
+  m.bishops = c.lightBishops + c.darkBishops;
+  m.rooks = c.rooks;
+  m.queens = c.queens;
   m.minors = m.knights + m.bishops;
-  m.weight = weight;
-  m.material = material;
+  m.weight = c.weight;
+  m.material = c.material;
   return m;
 }
 
 }  // namespace
 
 uint32_t material_index(int32_t ws, int32_t bs) {
+  // Light bishops, rooks and queens; pawns and knights; dark bishops.
   return (ZobristIndex[2][1 + ((ws >> 6) & 63)] ^ ZobristIndex[5][1 + ((bs >> 6) & 63)] ^
-          ZobristIndex[1][1 + (ws & 63)] ^ ZobristIndex[3][1 + (bs & 63)]) & (MaterialTableSize - 1);
+          ZobristIndex[1][1 + (ws & 63)] ^ ZobristIndex[3][1 + (bs & 63)] ^
+          ZobristIndex[6][1 + ((ws >> 12) & 3)] ^ ZobristIndex[7][1 + ((bs >> 12) & 3)]) &
+         (MaterialTableSize - 1);
+}
+
+MaterialCounts material_counts(int32_t signature, int weight, int32_t material) {
+  MaterialCounts c;
+  c.pawns = signature & 15;
+  c.knights = (signature >> 4) & 3;
+  c.lightBishops = (signature >> 6) & 3;
+  c.darkBishops = (signature >> 12) & 3;
+  c.rooks = (signature >> 8) & 3;
+  c.queens = (signature >> 10) & 3;
+  c.weight = weight;
+  c.material = material;
+  return c;
 }
 
 void ComputeMaterialEntry(MaterialEntry& entry, const PlyState& ply) {
-  const SideMaterial w = decode(ply.signature[White], ply.phase[White], ply.material[White]);
-  const SideMaterial b = decode(ply.signature[Black], ply.phase[Black], ply.material[Black]);
+  ComputeMaterialFromCounts(entry, material_counts(ply.signature[White], ply.phase[White], ply.material[White]),
+                            material_counts(ply.signature[Black], ply.phase[Black], ply.material[Black]));
+  entry.key = (uint32_t(ply.signature[White]) << 16) | uint32_t(ply.signature[Black]);
+}
+
+void ComputeMaterialFromCounts(MaterialEntry& entry, const MaterialCounts& white,
+                               const MaterialCounts& black) {
+  const SideMaterial w = side_material(white);
+  const SideMaterial b = side_material(black);
   const int32_t bishopPair = RootEval.bishopPairBonus;
   const bool fewPawns = w.pawns < RootEval.pawnLimitWhite && b.pawns < RootEval.pawnLimitBlack;
   uint8_t flags = 0;
@@ -76,7 +99,7 @@ void ComputeMaterialEntry(MaterialEntry& entry, const PlyState& ply) {
     if (fewPawns) s += 5;
   }
   if (oppositeCase) {
-    if (w.weight == b.weight && w.rooks == b.rooks && w.bishopBits != b.bishopBits) {
+    if (w.weight == b.weight && w.rooks == b.rooks && w.darkBishops != b.darkBishops) {
       if (w.weight == 1 && w.pawns <= 1 && b.pawns <= 1) {
         scale = 5;
       } else {
@@ -209,7 +232,6 @@ void ComputeMaterialEntry(MaterialEntry& entry, const PlyState& ply) {
   entry.score = int16_t(r);
   entry.scale = int8_t(scale);
   entry.flags = flags;
-  entry.key = (uint32_t(ply.signature[White]) << 16) | uint32_t(ply.signature[Black]);
 }
 
 const MaterialEntry& MaterialLookup(Position& pos, const PlyState& ply) {

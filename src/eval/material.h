@@ -20,8 +20,22 @@ static_assert(sizeof(MaterialEntry) == 8);
 
 constexpr int MaterialTableSize = 4096;
 
+// One side's men by kind, as the material signature counts them, with its phase weight and
+// material sum.
+struct MaterialCounts {
+  int pawns, knights, lightBishops, darkBishops, rooks, queens;
+  int weight;
+  int32_t material;
+};
+
+// The men a signature stands for (up to three of each kind but pawns; bishops by square colour).
+MaterialCounts material_counts(int32_t signature, int weight, int32_t material);
+
 // The entry for the material of `ply`, computed on a miss.
 const MaterialEntry& MaterialLookup(Position& pos, const PlyState& ply);
 void ComputeMaterialEntry(MaterialEntry& entry, const PlyState& ply);
+// Score, scale and flags of an entry (not its key) from the men of each side.
+void ComputeMaterialFromCounts(MaterialEntry& entry, const MaterialCounts& white,
+                               const MaterialCounts& black);
 // Slot of a material configuration in the table.
 uint32_t material_index(int32_t whiteSignature, int32_t blackSignature);

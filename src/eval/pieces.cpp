@@ -20,16 +20,12 @@ inline bool diagonal(Square a, Square b) {
 
 // Where a side's queens stand, gathered once per evaluation for the terms of every rook.
 struct QueenFacts {
-  Square first;    // the first queen of the list, 0 without one
   uint32_t files;  // bit f set for each file f (1..8) holding a queen
 };
 
 QueenFacts queen_facts(const Position& pos, int colour) {
-  QueenFacts q{0, 0};
-  for_each_piece(pos, with_colour(7, colour), [&](Square s) {
-    if (!q.first) q.first = s;
-    q.files |= 1u << file_of(s);
-  });
+  QueenFacts q{0};
+  for_each_piece(pos, with_colour(7, colour), [&](Square s) { q.files |= 1u << file_of(s); });
   return q;
 }
 
@@ -194,9 +190,9 @@ template <int Us>
       v -= 20;
   } else {
     if (V::own_outposts(c.pawns) & bit) {
-      const int colourBit = is_dark_square(s) ? 128 : 64;
+      const int colourBits = is_dark_square(s) ? SignatureDarkBishops : SignatureLightBishops;
       const bool noEnemyMinor =
-          pos.pieceCount[V::enemy(3)] == 0 && !(c.ply.signature[Them] & colourBit);
+          pos.pieceCount[V::enemy(3)] == 0 && !(c.ply.signature[Them] & colourBits);
       v += inSpan && noEnemyMinor ? 15 : 5;
     }
     if (inSpan) v += 14;
@@ -326,20 +322,30 @@ template <int Us>
     const bool edgeFile = f <= 2 || f >= 7;
     const int kingWing = wing_of(enemyKing);
     const bool edgeOfKingWing = (f <= 2 && kingWing == 0) || (f >= 7 && kingWing == 2);
-    const Square queen = c.queens[Us].first;
-    const bool queenJoins = queen && edgeOfKingWing && wing_of(queen) == kingWing;
+    // The queen that works with this rook: one on the enemy king's wing when the rook stands
+    // on that wing's edge files, else (open file) one behind the rook on its file. With two
+    // queens the better one counts, whichever the piece list holds first.
+    auto queen_bonus = [&](bool openFile) {
+      int32_t best = 0;
+      for_each_piece(pos, V::own(7), [&](Square queen) {
+        int32_t bonus = 0;
+        if (edgeOfKingWing && wing_of(queen) == kingWing) bonus = 20 - 2 * rank_distance(queen, enemyKing);
+        else if (openFile && file_of(queen) == f && V::rank(queen) < r) bonus = 8;
+        if (bonus > best) best = bonus;
+      });
+      return best;
+    };
     if (ownPawns == 0 && enemyPawns == 0) {
       if (enemyQueenOnFile) v += 12;
       v += 20 - pawns.openFiles;
       if (d < 3) v += 2 * w - 4 * d + (edgeFile ? 26 : 7);
-      if (queenJoins) queenSum += 20 - 2 * rank_distance(queen, enemyKing);
-      else if (queen && file_of(queen) == f && V::rank(queen) < r) queenSum += 8;
+      queenSum += queen_bonus(true);
     } else if (ownPawns == 0) {
       const int behind = V::enemy_rear_rank(pawns, f) + 1;
       const bool guarded = (V::enemy_span(pawns) & square_bit(V::rel(square_at(f, behind)))) != 0;
       v += guarded ? 4 : 10;
       if (d < 3) v += w - 2 * d + (edgeFile ? 15 : 4);
-      if (queenJoins) queenSum += 20 - 2 * rank_distance(queen, enemyKing);
+      queenSum += queen_bonus(false);
     } else if (r > V::own_rear_rank(pawns, f)) {
       if (!enemyPawns) v += 10;
       else if (edgeOfKingWing) v += 5;
@@ -443,7 +449,7 @@ void side_terms(const Context& c, int32_t& pawnSum, int32_t& pieceSum, int& unst
 template <int Us>
 int32_t bishop_colour(const Position& pos, const PlyState& ply, const PawnEntry& pawns) {
   using V = SideView<Us>;
-  const int dark = (ply.signature[Us] & 128) ? 1 : 0;
+  const int dark = (ply.signature[Us] & SignatureDarkBishops) ? 1 : 0;
   const int own = Us == White ? 0 : 2, enemy = 2 - own;
   int diff = pawns.pawnsOnColour[own + dark] - pawns.pawnsOnColour[own + 1 - dark];
   diff = diff < -8 ? -8 : diff > 8 ? 8 : diff;

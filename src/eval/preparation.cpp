@@ -810,8 +810,17 @@ void prepare_root_evaluation(Position& pos, PlyState& root) {
   mix.second(engine == White ? Options.DrawScore : -Options.DrawScore);
   const int32_t termFlags = r.kingEndgameFlag | r.openFileFlag << 1 | r.queenFlag << 2;
   if (termFlags) mix.both(termFlags);
-  r.evalStamp = uint16_t(r.secondFingerprint ^ (r.secondFingerprint >> 16));
   r.pawnTermsFingerprint = pawn_terms_fingerprint(r);
+  // An evaluation-cache entry holds a positional part that depends on the root as well as on
+  // the settings: the root's tables (passed-pawn, late pawn and king tables, and the
+  // piece-square values, which the scaling of endings mixes in) and its material, from which
+  // the captures that make an ending are counted. Entries made at another root are misses.
+  ByteHash stamp;
+  stamp.add(r.secondFingerprint);
+  stamp.add(root_tables_fingerprint());
+  stamp.add(r.endingIndicator);
+  stamp.add(root.signature);
+  r.evalStamp = uint16_t(stamp.h ^ (stamp.h >> 16));
 }
 
 uint32_t root_tables_fingerprint() {

@@ -6,6 +6,9 @@
 #include "eval/preparation.h"
 #include "eval/side_view.h"
 #include "eval/thread_tables.h"
+#if TARROW_VERIFY
+#include "eval/eval_oracle.h"
+#endif
 
 namespace {
 
@@ -82,6 +85,9 @@ template <int Us>
     if (cache) {
       BishopMobilityEntry& e = cache[key0 & (BishopMobilityCacheSize - 1)];
       if (((e.word0 ^ key0) & ~0xFFu) == 0 && e.word1 == key1) {
+#if TARROW_VERIFY
+        oracle_check_bishop(pos, s, int8_t(e.word0 & 0xFF));
+#endif
         v += int8_t(e.word0 & 0xFF);
         return;
       }
@@ -99,6 +105,10 @@ template <int Us>
 }
 
 }  // namespace
+
+int32_t bishop_mobility_value(int safeSquares) {
+  return bishopMobility[safeSquares > 15 ? 15 : safeSquares < 0 ? 0 : safeSquares];
+}
 
 int32_t CentreControl(const Position& pos) {
   auto W = [&](Square s) { return pos.attacks[White][s].count; };

@@ -16,3 +16,7 @@ int32_t SquareControl(Position& pos, const PlyState& ply, const PawnEntry& pawns
 int32_t CentreControl(const Position& pos);
 int32_t KnightMobility(const Position& pos, const PawnEntry& pawns, int colour);
 int32_t BishopMobility(Position& pos, const PlyState& ply, const PawnEntry& pawns, int colour);
+
+// The mobility value of a bishop with `safeSquares` squares on its diagonals that no enemy pawn
+// can ever attack.
+int32_t bishop_mobility_value(int safeSquares);

@@ -83,7 +83,7 @@ bool signature_is_exact(const Position& pos) {
     if (piece_type(piece) == 5) ++bishopsOn[colour_of(piece)][is_dark_square(s) ? 1 : 0];
   }
   for (int c = 0; c < 2; ++c) {
-    if (bishopsOn[c][0] > 1 || bishopsOn[c][1] > 1) return false;
+    if (bishopsOn[c][0] > 3 || bishopsOn[c][1] > 3) return false;
     for (int type : {3, 6, 7})
       if (count[with_colour(type, c)] > 3) return false;
   }

@@ -30,7 +30,7 @@ void prepare_copy(EvalPosition& p, const Position& src, const PlyState& ply, boo
 // Full-window evaluation of the root with fresh learned bounds.
 int32_t evaluate_root(EvalPosition& p);
 
-// True when the material signatures can describe the men on the board: at most one bishop of
-// each square colour and at most three knights, rooks and queens per side (promotions can
+// True when the material signatures can describe the men on the board: at most three bishops
+// of each square colour and at most three knights, rooks and queens per side (promotions can
 // exceed this, and the signature then miscounts).
 bool signature_is_exact(const Position& pos);
