@@ -660,9 +660,8 @@ Move ThinkDriver(Position& pos) {
   set_contempt(root.side);
   // Scores of earlier searches keep their right to decide only under the same evaluation: the
   // settings and the tables prepared for the root alike (the piece-square tables move with it).
-  const uint32_t tables = root_tables_fingerprint();
-  RootEval.evalSerial ^= tables;
-  RootEval.evalStamp ^= uint16_t(tables);
+  // (The evaluation cache's stamp covers them already.)
+  RootEval.evalSerial ^= root_tables_fingerprint();
   set_table_signature(RootEval.evalSerial);
   load_search_settings(root);
   Search.tbDepthMargin = Options.TablebaseDepthBias;
