@@ -205,8 +205,6 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
     if constexpr (Learns) oracle_check_material(pos, ply, material);
 #endif
     if (material.scale) scale = CombinePercent(scale, material.scale);
-    if (reading_on(EvalReading::SpreadScale) && pawns.spreadScale)
-      scale = CombinePercent(scale, pawns.spreadScale);
     materialSum += material.score;
     if (material.flags & MaterialMinorsEqual) materialSum += pawns.minorAdjust;
     else if (material.flags & MaterialWhiteUpExchange) materialSum -= exchangeBonus[capped(pawns.blackIsolated)];

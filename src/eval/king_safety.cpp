@@ -95,9 +95,6 @@ inline int capped(int n, int limit) { return n > limit ? limit : n; }
 // The bit of an enemy man on a that counts among the king's distinct attackers: every man,
 // or the pieces alone under the pieces-only reading. The enemy king's own bit is taken out once
 // after the zone walk.
-inline uint64_t counted_attacker(const Position& pos, Square a, bool zonePiecesOnly) {
-  return zonePiecesOnly && is_pawn(pos.board[a]) ? 0 : square_bit(a);
-}
 
 // Pawns in front of the king: one for each own pawn in the zone not below the king's rank, two
 // on the rank just above it.
@@ -168,13 +165,11 @@ template <int Us>
   const AttackEntry* own = pos.attacks[Us];
   const AttackEntry* enemy = pos.attacks[Them];
   int32_t result = 0;
-  const bool zonePiecesOnly = reading_on(EvalReading::ZonePiecesOnly);
-  bool queenContacts = enemyQueen;
-  if (queenContacts && reading_on(EvalReading::QueenInZone)) {
-    queenContacts = false;
+  // The queen's contact terms count only for an enemy queen that stands in the zone itself.
+  bool queenContacts = false;
+  if (enemyQueen)
     for (const ZoneSquare* zp = ZoneSquares.z[Us][king]; zp->real; ++zp)
       queenContacts |= pos.board[zp->real] == V::enemy(7);
-  }
   int defence = 0, pressure = 0, outnumbered = 0, shield = 0;
   uint64_t attackers = 0;
   bool flight = false, backedContact = false;
@@ -198,7 +193,7 @@ template <int Us>
     outnumbered += def < att;
     for (int i = 0; i < att; ++i) {
       const Square a = enemy[real].squares[i];
-      attackers |= counted_attacker(pos, a, zonePiecesOnly);
+      attackers |= square_bit(a);
       if (!queenContacts || pos.board[a] != V::enemy(7)) continue;
       const bool alone = att == 1 && !queen_backed<Us>(pos, a, real);
       if (alone) {
@@ -222,7 +217,7 @@ template <int Us>
         const Square real = V::rel(first + i + step);
         const AttackEntry& e = enemy[real];
         (step ? backRank4 : backRank3) += e.count;
-        for (int j = 0; j < e.count; ++j) attackers |= counted_attacker(pos, e.squares[j], zonePiecesOnly);
+        for (int j = 0; j < e.count; ++j) attackers |= square_bit(e.squares[j]);
       }
   }
   // The enemy king is no attacker of its own: its square is the only one it can have added.
@@ -360,22 +355,13 @@ int32_t KingSafetySum(const Position& pos, PlyState& ply, const PawnEntry& pawns
   part[Black] += king_between_rooks<Black>(pos, ply);
 
   // Locked wings keep a king at home safe from pawn storms.
-  if (reading_on(EvalReading::LockedWingFiles)) {
-    // The lock of the enemy's pawns on the wing where the king stands.
-    const int wf = file_of(wk), bf = file_of(bk);
-    if (((pawns.flags & PawnLockKingSideBlack) && wf >= 7) || ((pawns.flags & PawnLockQueenSideBlack) && wf <= 2))
-      part[White] += 20;
-    if (((pawns.flags & PawnLockKingSideWhite) && bf >= 7) || ((pawns.flags & PawnLockQueenSideWhite) && bf <= 2))
-      part[Black] += 20;
-  } else {
-    const int wr = rank_of(wk), br = rank_of(bk);
-    if (((pawns.flags & PawnLockKingSideBlack) && wr >= 7) ||
-        ((pawns.flags & PawnLockQueenSideBlack) && wr <= 2))
-      part[White] += 20;
-    if (((pawns.flags & PawnLockKingSideWhite) && br <= 2) ||
-        ((pawns.flags & PawnLockQueenSideWhite) && br >= 7))
-      part[Black] += 20;
-  }
+  const int wr = rank_of(wk), br = rank_of(bk);
+  if (((pawns.flags & PawnLockKingSideBlack) && wr >= 7) ||
+      ((pawns.flags & PawnLockQueenSideBlack) && wr <= 2))
+    part[White] += 20;
+  if (((pawns.flags & PawnLockKingSideWhite) && br <= 2) ||
+      ((pawns.flags & PawnLockQueenSideWhite) && br >= 7))
+    part[Black] += 20;
 
   part[White] += open_lines_at(pawns, wk) * ply.phase[Black];
   part[Black] += open_lines_at(pawns, bk) * ply.phase[White];

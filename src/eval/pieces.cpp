@@ -243,27 +243,6 @@ template <int Us>
   return v;
 }
 
-// A rook below its own pawns (middle game): shut in on its first rank by its own king (-42),
-// else hemmed by own pawns on both forward diagonals (-12), else on a file an enemy pawn closes
-// too (-8). Returns the penalty.
-template <int Us>
-int32_t rook_behind_own_pawns(const Position& pos, Square s, int enemyPawns) {
-  using V = SideView<Us>;
-  const Square rs = V::rel(s);
-  const int r = rank_of(rs), f = file_of(s);
-  const Square king = V::rel(king_square(pos, Us));
-  if (r == 1 && rank_of(king) == 1) {
-    const int kf = file_of(king);
-    if ((f <= 2 && kf > f && kf <= 3) || (f >= 7 && kf < f && kf >= 6)) return 42;
-  }
-  auto own_pawn_or_edge = [&](int df) {
-    const int ff = f + df;
-    return ff < 1 || ff > 8 || pos.board[V::rel(square_at(ff, r + 1))] == V::own(2);
-  };
-  if (r < 8 && own_pawn_or_edge(-1) && own_pawn_or_edge(1)) return 12;
-  return enemyPawns ? 8 : 0;
-}
-
 template <int Us>
 [[gnu::always_inline]] inline int32_t rook_terms(const Context& c, Square s, int32_t& queenSum) {
   using V = SideView<Us>;
@@ -349,8 +328,6 @@ template <int Us>
     } else if (r > V::own_rear_rank(pawns, f)) {
       if (!enemyPawns) v += 10;
       else if (edgeOfKingWing) v += 5;
-    } else if (reading_on(EvalReading::RookPawnTerms)) {
-      v -= rook_behind_own_pawns<Us>(pos, s, enemyPawns);
     }
   } else {
     v += 3;

@@ -665,16 +665,13 @@ void set_search_switches(const Census& c, const PlyState& root, uint32_t phase) 
                       (c.queens[0] >= 1 && c.queens[1] >= 1 && c.pieces(0) >= 2 && c.pieces(1) >= 2);
 }
 
-// The root facts that switch single king-safety and queen terms; each is set only under its
-// experimental reading (none is the rule yet).
-void set_term_flags(const Census& c, uint32_t phase) {
+// The root facts that switch single king-safety and queen terms. None is set: setting them
+// from the root (a queenless middle game, an open file, the opening) played no stronger.
+void set_term_flags() {
   RootEvaluation& r = RootEval;
-  r.kingEndgameFlag = reading_on(EvalReading::KingEndgameFlag) && (phase & PhaseMiddlegame) &&
-                      c.queens[White] + c.queens[Black] == 0;
-  bool openFile = false;
-  for (int f = 1; f <= 8; ++f) openFile |= c.pawnsOnFile[White][f] + c.pawnsOnFile[Black][f] == 0;
-  r.openFileFlag = reading_on(EvalReading::OpenFileFlag) && openFile;
-  r.queenFlag = reading_on(EvalReading::QueenFlag) && (phase & PhaseOpening);
+  r.kingEndgameFlag = false;
+  r.openFileFlag = false;
+  r.queenFlag = false;
 }
 
 // The two fingerprints: each mixed value is multiplied by the next fixed random number.
@@ -774,7 +771,7 @@ void prepare_root_evaluation(Position& pos, PlyState& root) {
   r.minorEnding = endgameLike && c.pawns[0] + c.pawns[1] < 5 && c.pieceMaterial[White] == 325 &&
                   c.pieceMaterial[Black] == 325 && c.bishops[White] + c.bishops[Black] >= 1;
   mix.both(int32_t(phase));
-  set_term_flags(c, phase);
+  set_term_flags();
 
   bool activeKing[2];
   fill_base_tables(c, phase, activeKing);
