@@ -13,7 +13,6 @@
 #include "driver/bench.h"
 #include "driver/main_loop.h"
 #include "driver/startup.h"
-#include "eval/readings.h"
 #include "search/ablation.h"
 #include "tablebase/binding.h"
 
@@ -32,11 +31,6 @@ int main(int argc, char** argv) {
   const char* badRule = nullptr;
   if (!read_ablation_switches(badRule)) {
     std::fprintf(stderr, "TARROW_ABLATE: unknown rule %s\n", badRule);
-    return 2;
-  }
-  const char* badReading = nullptr;
-  if (!read_evaluation_readings(badReading)) {
-    std::fprintf(stderr, "TARROW_READINGS: unknown reading %s\n", badReading);
     return 2;
   }
   if (argc > 1 && std::strcmp(argv[1], "perft") == 0) return perft_command(argc - 1, argv + 1);

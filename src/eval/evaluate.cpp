@@ -11,7 +11,6 @@
 #include "eval/pawns.h"
 #include "eval/pieces.h"
 #include "eval/preparation.h"
-#include "eval/readings.h"
 #include "eval/square_control.h"
 #include "eval/square_names.h"
 #include "eval/style.h"

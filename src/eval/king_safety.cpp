@@ -3,7 +3,6 @@
 #include "board/tables.h"
 #include "core/options.h"
 #include "eval/preparation.h"
-#include "eval/readings.h"
 #include "eval/side_view.h"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include "board/tables.h"
 #include "eval/preparation.h"
-#include "eval/readings.h"
 #include "eval/side_view.h"
 
 namespace {
@@ -182,11 +181,11 @@ template <int Us>
   if (r >= 5 && pos.board[V::rel(rs - 8)] == V::own(2)) v -= 10;
   const bool inSpan = (V::own_span(c.pawns) & bit) != 0;
   if (!(c.root.outpostZone[Us] & bit)) {
-    // The knight in front of the c-pawn of a queen's-gambit structure, with the king gone.
+    // The knight in front of the c-pawn of a queen's-gambit structure, with the king castled
+    // on the other wing (files e to h).
     if (rs == C3 && !c.endgameForm && pos.board[V::rel(C2)] == V::own(2) &&
         pos.board[V::rel(D4)] == V::own(2) && pos.board[V::rel(D5)] == V::enemy(2) &&
-        (reading_on(EvalReading::KnightC3KingFile) ? file_of(king_square(pos, Us)) > 4
-                                                   : V::rank(king_square(pos, Us)) > 4))
+        file_of(king_square(pos, Us)) > 4)
       v -= 20;
   } else {
     if (V::own_outposts(c.pawns) & bit) {

@@ -9,7 +9,6 @@
 #include "board/zobrist.h"
 #include "core/options.h"
 #include "eval/base_tables.h"
-#include "eval/readings.h"
 #include "eval/square_names.h"
 
 RootEvaluation RootEval;

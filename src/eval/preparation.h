@@ -32,7 +32,7 @@ struct RootEvaluation {
   bool KingsSameWing;
   bool noPawnImbalance;   // false: the side ahead in pieces has no pawns against pawns
   bool minorEnding;       // one minor each (at least one bishop), few pawns
-  // Root facts that switch single king-safety and queen terms (see eval/readings.h).
+  // Root facts that switch single king-safety and queen terms (never set: see set_term_flags).
   bool kingEndgameFlag;   // king safety takes its endgame form
   bool openFileFlag;      // the castled wing fears only a fully open edge file
   bool queenFlag;         // no bonus for a queen on the enemy king's wing
