@@ -275,27 +275,31 @@ const char* pawn_entry_difference(const PawnEntry& a, const PawnEntry& b) {
   return nullptr;
 }
 
-void prepare_mirror_root(Position& out, const Position& src, const PlyState& ply, bool mirrored) {
-  uint8_t board[SquareCount];
-  GameState state{};
+void board_of(const Position& src, const PlyState& ply, bool mirrored, uint8_t* board, GameState& state) {
+  state = GameState{};
   board[0] = OffBoard;
   state.side = ply.side;
   state.flags = uint16_t(ply.flags & (CastleMask | EpSquareMask));
   for (Square s = 1; s <= 64; ++s) board[s] = src.board[s];
-  if (mirrored) {
-    for (Square s = 1; s <= 64; ++s) {
-      const int piece = src.board[s];
-      board[flip_square(s)] = uint8_t(piece == Empty ? Empty : piece ^ BlackBit);
-    }
-    state.side = uint8_t(ply.side ^ 1);
-    uint16_t flags = 0;
-    if (ply.flags & CastleWhiteShort) flags |= CastleBlackShort;
-    if (ply.flags & CastleWhiteLong) flags |= CastleBlackLong;
-    if (ply.flags & CastleBlackShort) flags |= CastleWhiteShort;
-    if (ply.flags & CastleBlackLong) flags |= CastleWhiteLong;
-    if (ply.flags & EpSquareMask) flags |= uint16_t(flip_square(ply.flags & EpSquareMask));
-    state.flags = flags;
+  if (!mirrored) return;
+  for (Square s = 1; s <= 64; ++s) {
+    const int piece = src.board[s];
+    board[flip_square(s)] = uint8_t(piece == Empty ? Empty : piece ^ BlackBit);
   }
+  state.side = uint8_t(ply.side ^ 1);
+  uint16_t flags = 0;
+  if (ply.flags & CastleWhiteShort) flags |= CastleBlackShort;
+  if (ply.flags & CastleWhiteLong) flags |= CastleBlackLong;
+  if (ply.flags & CastleBlackShort) flags |= CastleWhiteShort;
+  if (ply.flags & CastleBlackLong) flags |= CastleWhiteLong;
+  if (ply.flags & EpSquareMask) flags |= uint16_t(flip_square(ply.flags & EpSquareMask));
+  state.flags = flags;
+}
+
+void prepare_mirror_root(Position& out, const Position& src, const PlyState& ply, bool mirrored) {
+  uint8_t board[SquareCount];
+  GameState state;
+  board_of(src, ply, mirrored, board, state);
   load_board(out, board);
   setup_root_ply(out, state);
   clear_material_table(out);

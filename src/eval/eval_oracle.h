@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "board/game.h"
 #include "board/position.h"
 
 struct MaterialEntry;
@@ -34,6 +35,9 @@ const char* pawn_entry_difference(const PawnEntry& a, const PawnEntry& b);
 // The colour mirror of the position at `ply` as a root: board upside down, colours swapped,
 // side to move, castling rights and en-passant square mirrored. `out` must have its evaluation
 // tables; the root preparation runs for it.
+// The board and game state of `src` at `ply`, or of its colour mirror (ranks flipped, colours,
+// side to move, castling rights and en-passant square exchanged).
+void board_of(const Position& src, const PlyState& ply, bool mirrored, uint8_t* board, GameState& state);
 void prepare_mirror_root(Position& out, const Position& src, const PlyState& ply, bool mirrored);
 
 // Prepares the position at `ply` of `src` as a root in `a` and its colour mirror in `b`, traces

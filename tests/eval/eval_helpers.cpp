@@ -7,6 +7,7 @@
 #include "board/setup.h"
 #include "core/options.h"
 #include "eval/eval_cache.h"
+#include "eval/eval_oracle.h"
 #include "eval/evaluate.h"
 #include "eval/preparation.h"
 #include "eval/square_names.h"
@@ -44,25 +45,8 @@ void prepare_fen(EvalPosition& p, const char* fen) {
 
 void prepare_copy(EvalPosition& p, const Position& src, const PlyState& ply, bool mirrored) {
   uint8_t board[SquareCount];
-  GameState state{};
-  board[0] = OffBoard;
-  state.side = ply.side;
-  state.flags = uint16_t(ply.flags & (CastleMask | EpSquareMask));
-  for (Square s = 1; s <= 64; ++s) board[s] = src.board[s];
-  if (mirrored) {
-    for (Square s = 1; s <= 64; ++s) {
-      const int piece = src.board[s];
-      board[flip_square(s)] = uint8_t(piece == Empty ? Empty : piece ^ BlackBit);
-    }
-    state.side = uint8_t(ply.side ^ 1);
-    uint16_t flags = 0;
-    if (ply.flags & CastleWhiteShort) flags |= CastleBlackShort;
-    if (ply.flags & CastleWhiteLong) flags |= CastleBlackLong;
-    if (ply.flags & CastleBlackShort) flags |= CastleWhiteShort;
-    if (ply.flags & CastleBlackLong) flags |= CastleWhiteLong;
-    if (ply.flags & EpSquareMask) flags |= uint16_t(flip_square(ply.flags & EpSquareMask));
-    state.flags = flags;
-  }
+  GameState state;
+  board_of(src, ply, mirrored, board, state);
   load_board(*p, board);
   setup_root_ply(*p, state);
   prepare_root(p);

@@ -82,6 +82,19 @@ int legal_moves(Position& pos, PlyState& node, Move* out) {
   return n;
 }
 
+PlyState* play_text_move(Position& pos, PlyState& node, const char* text) {
+  Move moves[256];
+  const int n = legal_moves(pos, node, moves);
+  for (int i = 0; i < n; ++i) {
+    char buf[6];
+    move_text(moves[i], buf);
+    if (std::strcmp(buf, text) != 0) continue;
+    node.move = moves[i];
+    return make_move(pos, node);
+  }
+  return nullptr;
+}
+
 bool forces_mate(Position& pos, PlyState& node, int moves) {
   Move mine[256];
   const int count = legal_moves(pos, node, mine);

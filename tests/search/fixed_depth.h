@@ -29,5 +29,9 @@ FixedDepthResult search_fixed_depth(Position& pos, int depth);
 // Fills `out` with the legal moves of the side to move at `node` (at most 256); returns the count.
 int legal_moves(Position& pos, PlyState& node, Move* out);
 
+// Plays the legal move written as text ("e2e4", "e7e8q") at `node`; returns the next ply
+// record, or nullptr when no legal move has that text.
+PlyState* play_text_move(Position& pos, PlyState& node, const char* text);
+
 // Exhaustive check: can the side to move at `node` force mate within `moves` moves?
 bool forces_mate(Position& pos, PlyState& node, int moves);

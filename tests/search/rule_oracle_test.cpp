@@ -16,18 +16,9 @@ namespace {
 Position pos;
 
 PlyState* play(PlyState& node, const char* text) {
-  Move moves[256];
-  const int n = legal_moves(pos, node, moves);
-  for (int i = 0; i < n; ++i) {
-    char buf[6];
-    move_text(moves[i], buf);
-    if (std::strcmp(buf, text) == 0) {
-      node.move = moves[i];
-      return make_move(pos, node);
-    }
-  }
-  ADD_FAILURE() << "no legal move " << text;
-  return nullptr;
+  PlyState* next = play_text_move(pos, node, text);
+  EXPECT_NE(next, nullptr) << "no legal move " << text;
+  return next;
 }
 
 const RuleTally& tally(CheckedRule r) { return RuleOracle.tally[int(r)]; }

@@ -17,6 +17,7 @@
 
 #include "core/options.h"
 #include "core/output.h"
+#include "driver/bench.h"
 #include "driver/commands.h"
 #include "driver/hash_tables.h"
 #include "driver/startup.h"
@@ -27,26 +28,6 @@
 #include "search/threads.h"
 
 namespace {
-
-// The positions of "engine bench": openings, middlegames, tactical shots and endings.
-const char* const BenchPositions[] = {
-    "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
-    "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3",
-    "rnbqkb1r/pp2pppp/3p1n2/8/3NP3/8/PPP2PPP/RNBQKB1R w KQkq - 1 5",
-    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-    "r4rk1/1pp1qppp/p1np1n2/2b1p1B1/2B1P1b1/P1NP1N2/1PP1QPPP/R4RK1 w - - 0 10",
-    "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP2BPPP/R2QKB1R w KQ - 0 8",
-    "2rq1rk1/pb1nbppp/1p2pn2/2pp4/2PP4/1PN1PN2/PB2BPPP/2RQ1RK1 w - - 0 11",
-    "r2q1rk1/ppp2ppp/2n1bn2/2bpp3/4P3/3P1NP1/PPPNQPBP/R1B2RK1 b - - 3 9",
-    "r1bqr1k1/pp1nbppp/2p2n2/3p2B1/3P4/2NBP3/PPQ1NPPP/R3K2R w KQ - 6 10",
-    "1r2r1k1/5ppp/p2p4/2qP4/2P1Pb2/3Q3P/P4PP1/1R2R1K1 b - - 0 24",
-    "6k1/5ppp/8/8/8/2q5/5PPP/3R2K1 w - - 0 1",
-    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-    "8/8/4kpp1/3p4/p2P2P1/P3K3/1P3P2/8 w - - 0 40",
-    "8/5pk1/6p1/3R4/r6P/6P1/5PK1/8 b - - 0 45",
-    "4k3/8/8/8/8/8/4P3/4K3 w - - 0 1",
-    "8/8/8/8/5k2/8/3B4/4K1N1 w - - 0 1",
-};
 
 // Every k-th firing of each rule is searched again. The common rules fire at most nodes near
 // the horizon and are cheap to re-search; the rare ones are re-searched every time.
@@ -183,7 +164,7 @@ int main(int argc, char** argv) {
   Options.PositionLearning = 0;  // nor the learning file
 
   std::vector<std::string> positions;
-  const size_t benchCount = quick ? 6 : sizeof BenchPositions / sizeof BenchPositions[0];
+  const size_t benchCount = quick ? 6 : size_t(BenchPositionCount);
   for (size_t i = 0; i < benchCount; ++i) positions.push_back(std::string("position fen ") + BenchPositions[i]);
   for (const std::string& line : read_openings(openingFile, openingCount)) positions.push_back(line);
   std::printf("verify rules: %zu positions (%zu bench, %zu openings) at depths %d and %d, node cap %llu\n",
