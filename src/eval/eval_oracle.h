@@ -8,9 +8,7 @@
 
 #include "board/game.h"
 #include "board/position.h"
-
-struct MaterialEntry;
-struct PawnEntry;
+#include "eval/eval_hooks.h"
 
 // ---- Slow twins -----------------------------------------------------------------------------
 
@@ -32,12 +30,12 @@ int32_t bishop_mobility_from_board(const Position& pos, Square s);
 // The first field in which two pawn entries differ, or nullptr when they agree.
 const char* pawn_entry_difference(const PawnEntry& a, const PawnEntry& b);
 
-// The colour mirror of the position at `ply` as a root: board upside down, colours swapped,
-// side to move, castling rights and en-passant square mirrored. `out` must have its evaluation
-// tables; the root preparation runs for it.
 // The board and game state of `src` at `ply`, or of its colour mirror (ranks flipped, colours,
 // side to move, castling rights and en-passant square exchanged).
 void board_of(const Position& src, const PlyState& ply, bool mirrored, uint8_t* board, GameState& state);
+
+// The position at `ply` (or its colour mirror) as a root. `out` must have its evaluation
+// tables; the root preparation runs for it.
 void prepare_mirror_root(Position& out, const Position& src, const PlyState& ply, bool mirrored);
 
 // Prepares the position at `ply` of `src` as a root in `a` and its colour mirror in `b`, traces
@@ -52,21 +50,8 @@ void position_fen(const Position& pos, const PlyState& ply, char* out, int outSi
 
 // ---- The verify build's checks --------------------------------------------------------------
 
-enum EvalCheck : int {
-  CheckMaterial,        // material-table entry against the men counted on the board
-  CheckPawns,           // pawn-hash entry against a fresh computation, field by field
-  CheckCacheFull,       // full evaluation-cache hit against the recomputed complete value
-  CheckCachePartial,    // partial hit: the value built on it against the recomputation
-  CheckComputed,        // a computed value against the recomputation without any table
-  CheckBishopMobility,  // a bishop-mobility cache hit against the diagonals walked on the board
-  CheckAttacks,         // every attack entry (count, sliders, squares) against the board
-  CheckBoundsMirror,    // positionalMax of one side is minus positionalMin of the other
-  CheckBoundsReal,      // every learned bound is a positional part that this search computed
-  EvalCheckCount
-};
 extern const char* const EvalCheckNames[EvalCheckCount];
 
-enum LazyKind : int { LazyExitLow, LazyExitHigh, LazySkipLow, LazySkipHigh, LazyKindCount };
 extern const char* const LazyKindNames[LazyKindCount];
 
 struct EvalOracleCounts {
@@ -87,21 +72,3 @@ void reset_eval_oracle();
 uint64_t eval_oracle_disagreements();
 // The per-check table and the lazy-exit table.
 void print_eval_oracle_tables();
-
-// Hooks. Each compares and counts; on a disagreement it prints the FEN and the field (the first
-// few dozen are printed).
-void oracle_at_evaluate(Position& pos, PlyState& ply);
-void oracle_check_material(const Position& pos, const PlyState& ply, const MaterialEntry& used);
-void oracle_check_pawns(const Position& pos, const PlyState& ply, const PawnEntry& used);
-void oracle_check_bishop(const Position& pos, Square s, int32_t cached);
-// `kind` CheckCacheFull: `result` is the stored complete value; CheckCachePartial and
-// CheckComputed: the value the evaluation returns for this window.
-void oracle_check_value(Position& pos, PlyState& ply, int kind, int32_t fast, int32_t alpha,
-                        int32_t beta, int32_t result, bool alert);
-// Notes what an evaluation-cache entry is written under, to explain a later disagreement.
-// `onPartialHit`: the value was built on a partial entry, whose origin it keeps.
-void oracle_cache_written(const PlyState& ply, int32_t fast, bool onPartialHit);
-void oracle_lazy(Position& pos, PlyState& ply, int kind, int32_t alpha, int32_t beta);
-void oracle_learned(int side, int32_t positional);
-void oracle_bounds_reset();
-void oracle_bounds_widened();

@@ -15,7 +15,7 @@
 #include "eval/square_names.h"
 #include "eval/style.h"
 #if TARROW_VERIFY
-#include "eval/eval_oracle.h"
+#include "eval/eval_hooks.h"
 #endif
 
 EvaluationState EvalState = {{{-15000}, {-15000}}, {{15000}, {15000}}, -15000, 15000, {0, 0}};

@@ -7,7 +7,7 @@
 #include "eval/side_view.h"
 #include "eval/thread_tables.h"
 #if TARROW_VERIFY
-#include "eval/eval_oracle.h"
+#include "eval/eval_hooks.h"
 #endif
 
 namespace {
