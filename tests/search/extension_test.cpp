@@ -13,24 +13,18 @@ namespace {
 
 Position pos;
 
-PlyState* play(PlyState& node, const char* text) {
-  PlyState* next = play_text_move(pos, node, text);
-  EXPECT_NE(next, nullptr) << "no legal move " << text;
-  return next;
-}
-
 constexpr int32_t Low = -MateScore;
 
 TEST(Extensions, ChecksNearTheRootAndTheHorizonLimit) {
   ASSERT_TRUE(load_test_position(pos, "4k3/8/8/8/8/8/8/R3K3 w - - 0 1"));
   Search.extensionLimit = 20;
-  PlyState* checked = play(pos.plies[0], "a1a8");
+  PlyState* checked = play_text_move(pos, pos.plies[0], "a1a8");
   ASSERT_NE(checked, nullptr);
   checked->hanging = 0;
   EXPECT_EQ(ExtensionFor(pos, *checked, 5, Low, 0), 1);
   EXPECT_EQ(ExtensionFor(pos, *checked, 19, Low, 0), 0) << "depth + ply reaches the limit";
   unmake_move(pos, *checked);
-  PlyState* quiet = play(pos.plies[0], "a1a7");
+  PlyState* quiet = play_text_move(pos, pos.plies[0], "a1a7");
   quiet->hanging = 0;
   EXPECT_EQ(ExtensionFor(pos, *quiet, 5, Low, 0), 0);
   unmake_move(pos, *quiet);
@@ -43,8 +37,8 @@ TEST(Extensions, RecaptureAndPawnEnding) {
                                                   : "4k3/8/8/3p4/4n3/8/5N2/4K3 w - - 0 1"));
     Search.extensionLimit = 40;
     ASSERT_TRUE(Search.pawnEndingExtOn);
-    PlyState* a = play(pos.plies[0], "f2e4");
-    PlyState* b = play(*a, "d5e4");
+    PlyState* a = play_text_move(pos, pos.plies[0], "f2e4");
+    PlyState* b = play_text_move(pos, *a, "d5e4");
     ASSERT_NE(b, nullptr);
     b->hanging = 0;
     // The last pieces gone: a pawn ending needs the extra plies; with rooks left, one ply.
@@ -61,7 +55,7 @@ TEST(Extensions, RecaptureAndPawnEnding) {
 TEST(Extensions, PawnToTheSeventh) {
   ASSERT_TRUE(load_test_position(pos, "4k3/8/1P6/8/8/8/8/4K3 w - - 0 1"));
   Search.extensionLimit = 40;
-  PlyState* n = play(pos.plies[0], "b6b7");
+  PlyState* n = play_text_move(pos, pos.plies[0], "b6b7");
   n->hanging = 0;
   EXPECT_EQ(ExtensionFor(pos, *n, 5, Low, 0), 1);
   // A quick score far below alpha gets nothing.
@@ -70,7 +64,7 @@ TEST(Extensions, PawnToTheSeventh) {
   // A black rook behind the pawn outnumbers its support: no extension.
   ASSERT_TRUE(load_test_position(pos, "4k3/8/1P6/8/8/8/1r6/4K3 w - - 0 1"));
   Search.extensionLimit = 40;
-  n = play(pos.plies[0], "b6b7");
+  n = play_text_move(pos, pos.plies[0], "b6b7");
   n->hanging = 0;
   EXPECT_EQ(ExtensionFor(pos, *n, 5, Low, 0), 0);
   unmake_move(pos, *n);
@@ -78,14 +72,14 @@ TEST(Extensions, PawnToTheSeventh) {
 
 TEST(Quiescence, MateAndStandPatShortcut) {
   ASSERT_TRUE(load_test_position(pos, "6k1/5ppp/8/8/8/8/5PPP/R5K1 w - - 0 1"));
-  PlyState* mated = play(pos.plies[0], "a1a8");
+  PlyState* mated = play_text_move(pos, pos.plies[0], "a1a8");
   ASSERT_NE(mated, nullptr);
   EXPECT_EQ(QuiescenceNode(pos, *mated, Low, MateScore, 0), 1 - MateScore);
   unmake_move(pos, *mated);
 
   // White, a queen behind, at ply 1 (where the evaluation is never lazy).
   ASSERT_TRUE(load_test_position(pos, "r2q4/4k3/8/8/8/8/8/4K2R b - - 0 1"));
-  PlyState* n = play(pos.plies[0], "e7e6");
+  PlyState* n = play_text_move(pos, pos.plies[0], "e7e6");
   ASSERT_NE(n, nullptr);
   const int32_t standPat = Evaluate(pos, *n, Low, MateScore, 0);
   EXPECT_EQ(QuiescenceNode(pos, *n, standPat + 1156, standPat + 1157, 0), standPat + 1156);

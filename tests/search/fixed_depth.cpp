@@ -1,5 +1,7 @@
 #include "fixed_depth.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -92,6 +94,7 @@ PlyState* play_text_move(Position& pos, PlyState& node, const char* text) {
     node.move = moves[i];
     return make_move(pos, node);
   }
+  ADD_FAILURE() << "no legal move " << text;
   return nullptr;
 }
 

@@ -30,7 +30,7 @@ FixedDepthResult search_fixed_depth(Position& pos, int depth);
 int legal_moves(Position& pos, PlyState& node, Move* out);
 
 // Plays the legal move written as text ("e2e4", "e7e8q") at `node`; returns the next ply
-// record, or nullptr when no legal move has that text.
+// record, or nullptr (and a test failure) when no legal move has that text.
 PlyState* play_text_move(Position& pos, PlyState& node, const char* text);
 
 // Exhaustive check: can the side to move at `node` force mate within `moves` moves?

@@ -15,12 +15,6 @@ namespace {
 
 Position pos;
 
-PlyState* play(PlyState& node, const char* text) {
-  PlyState* next = play_text_move(pos, node, text);
-  EXPECT_NE(next, nullptr) << "no legal move " << text;
-  return next;
-}
-
 const RuleTally& tally(CheckedRule r) { return RuleOracle.tally[int(r)]; }
 
 TEST(RuleOracle, SamplesEveryKthFiringOutsideReSearchesOnly) {
@@ -95,7 +89,7 @@ TEST(RuleOracle, FutilityPrunesAtAHopelessFrontierNodeOnly) {
   // White, a queen and two rooks behind with nothing to take and no check to give: at depth 4
   // the futility block takes two plies off and the frontier node prunes its quiet moves.
   ASSERT_TRUE(load_test_position(pos, "rq2r2k/ppp2ppp/2n1b3/8/8/2N5/PPP2PPP/4KB2 b - - 0 1"));
-  PlyState* node = play(pos.plies[0], "h8g8");
+  PlyState* node = play_text_move(pos, pos.plies[0], "h8g8");
   ASSERT_NE(node, nullptr);
   stats_of(pos) = SearchStats{};
   const int32_t v = SearchNode(pos, *node, -1, 0, 4, 1, 0);

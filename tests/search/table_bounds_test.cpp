@@ -14,18 +14,12 @@ namespace {
 
 Position pos;
 
-PlyState* play(PlyState& node, const char* text) {
-  PlyState* next = play_text_move(pos, node, text);
-  EXPECT_NE(next, nullptr) << "no legal move " << text;
-  return next;
-}
-
 TEST(TableBounds, QuiescenceResultBelowATableRaisedAlphaIsAnUpperBound) {
   // After ...Kf8 White wins the d5 pawn with the knight: better than standing pat, but not as
   // good as an earlier search had promised.
   ASSERT_TRUE(load_test_position(pos, "4k3/8/8/3p4/8/2N5/8/4K3 b - - 0 1"));
   prepare_test_search(pos);
-  PlyState* child = play(pos.plies[0], "e8f8");
+  PlyState* child = play_text_move(pos, pos.plies[0], "e8f8");
   ASSERT_NE(child, nullptr);
   const int32_t standPat = Evaluate(pos, *child, -MateScore, MateScore, 0);
 
