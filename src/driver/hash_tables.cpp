@@ -1,6 +1,7 @@
 #include "driver/hash_tables.h"
 
 #include "core/options.h"
+#include "core/output.h"
 #include "eval/eval_cache.h"
 #include "eval/thread_tables.h"
 #include "search/threads.h"
@@ -22,7 +23,14 @@ bool allocate_hash_tables() {
 bool resize_hash_tables(int32_t tableKB, int32_t cacheKB) {
   // The transposition table falls back to 3 MB by itself; when not even that can be had, or
   // the evaluation cache is lost, the engine cannot search.
-  if (tableKB != TransTable.kilobytes && !resize_transposition_table(tableKB)) return false;
+  if (tableKB != TransTable.kilobytes) {
+    if (!resize_transposition_table(tableKB)) return false;
+    // The search runs on with the small table; the user should know the size asked for
+    // was not granted.
+    if (TransTable.kilobytes != tableKB)
+      send_info_string("Hash %d MB not available, transposition table reduced to %d MB",
+                       int((int64_t(tableKB) + cacheKB) / 1024), TransTable.kilobytes / 1024);
+  }
   if (cacheKB != CacheKB) {
     if (!resize_eval_cache(cacheKB)) return false;
     CacheKB = cacheKB;

@@ -96,6 +96,13 @@ void apply_hash_option(const char* value) {
   apply_hash_split(int32_t(kb));
 }
 
+void set_nalimov_path(const char* value) {
+  // A GUI clears a string option by sending no value or the "<empty>" the listing shows.
+  if (same_name(value, "<empty>")) value = "";
+  std::snprintf(Options.NalimovPathValue, sizeof Options.NalimovPathValue, "%s", value);
+  Options.TablebasesDirty = true;
+}
+
 void press_button(const char* name) {
   if (same_name(name, "Clear Hash")) {
     clear_all_hash_tables();
@@ -157,7 +164,9 @@ const OptionList& build_option_list() {
   out.add("option name Knowledge or Speed type spin min %d max %d default %d", -500, 500,
           Options.KnowledgeOrSpeed);
 #if TARROW_MP
-  out.add("option name Threads type spin min 1 max %d default %d", max_thread_count(),
+  // The listing offers exactly what "setoption" accepts: up to eight threads whatever the
+  // processor count (start-up runs one per processor), and the count running as the default.
+  out.add("option name Threads type spin min 1 max %d default %d", MaxThreads,
           Options.ThreadCount);
 #endif
   List.lines[out.count][0] = '\0';
@@ -188,14 +197,15 @@ void send_uci_reply() {
 
 void apply_option(const char* name, const char* value) {
   if (!*value) {
-    press_button(name);
+    // No value: a button, or a text option being cleared.
+    if (same_name(name, "NalimovPath")) set_nalimov_path("");
+    else press_button(name);
     return;
   }
   if (same_name(name, "Hash")) {
     apply_hash_option(value);
   } else if (same_name(name, "NalimovPath")) {
-    std::snprintf(Options.NalimovPathValue, sizeof Options.NalimovPathValue, "%s", value);
-    Options.TablebasesDirty = true;
+    set_nalimov_path(value);
   } else if (same_name(name, "NalimovCache")) {
     const int32_t n = read_number(value);
     if (n >= 1 && n <= 256) {

@@ -16,7 +16,6 @@
 #include "driver/hash_tables.h"
 #include "driver/thread_count.h"
 #include "eval/thread_tables.h"
-#include "learn/learning.h"
 #include "search/control.h"
 #include "search/level.h"
 #include "search/root.h"
@@ -77,7 +76,6 @@ bool startup(bool calibrate) {
   reset_clock_control();
   if (calibrate) {
     SpeedCalibration();
-    trim_learning_file();
   } else {
     Control.PollIntervalLong = DefaultPollIntervalLong;
     Control.PollIntervalShort = DefaultPollIntervalLong / 4;

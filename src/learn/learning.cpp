@@ -9,6 +9,7 @@
 #include "board/movegen.h"
 #include "board/zobrist.h"
 #include "core/options.h"
+#include "core/output.h"
 #include "platform/record_file.h"
 #include "search/search.h"
 #include "search/transposition.h"
@@ -19,6 +20,11 @@ constexpr int MergeBatch = 100;
 constexpr int MaxBoardDifference = 28;
 constexpr int MaxExtraPieces = 10;
 constexpr int MergedSlotsCapacity = 4096;
+constexpr int InspectedRecords = 64;  // records whose form is checked before the file is used
+constexpr int ShortestTornRecord = 16;  // a lone partial record must show its fixed bytes
+
+enum class FileVerdict { Unchecked, Usable, SetAside };
+FileVerdict Verdict = FileVerdict::Unchecked;
 
 // Bytes 0..15 of a record have the layout of a table entry before its check word is formed.
 struct LearningRecord {
@@ -75,6 +81,62 @@ bool plausible(const LearningRecord& r) {
   return r.side() <= 1 && r.pieces() >= 2 && r.pieces() <= 32 && r.score() >= -MateScore &&
          r.score() <= MateScore && r.depth() >= 1 && r.depth() < MaxPly &&
          (bound == 0 || bound == 0x40 || bound == 0x80);
+}
+
+bool is_piece_code(uint8_t c) { return c < 16 && (c & 7) != 0 && (c & 7) != 4; }
+
+// The bytes of a record whose form is fixed, as far as `n` of them are present (a torn last
+// record has fewer than 96): the zero word at 8, the bound flags, the side to move, the zero
+// reserved bytes and the board's piece codes. Keys, moves, score and depth may be anything.
+bool record_start_well_formed(const uint8_t* b, int n) {
+  for (int i = 8; i < 12 && i < n; ++i)
+    if (b[i] != 0) return false;
+  if (n > 15 && b[15] != 0 && b[15] != 0x40 && b[15] != 0x80) return false;
+  if (n > 24 && b[24] > 1) return false;
+  for (int i = 26; i < 28 && i < n; ++i)
+    if (b[i] != 0) return false;
+  for (int i = 32; i < n; ++i)
+    if (b[i] != Empty && !is_piece_code(b[i])) return false;
+  return true;
+}
+
+// A whole record as the engine writes it: the fixed bytes, and a board of a game position
+// (one king a side, at most 16 men a side) whose men the piece count at 25 counts.
+bool record_well_formed(const uint8_t* b) {
+  if (!record_start_well_formed(b, LearningRecordSize)) return false;
+  int men[2] = {0, 0}, kings[2] = {0, 0};
+  for (int i = 32; i < LearningRecordSize; ++i) {
+    if (b[i] == Empty) continue;
+    ++men[b[i] >> 3];
+    kings[b[i] >> 3] += (b[i] & 7) == WhiteKing;
+  }
+  return kings[0] == 1 && kings[1] == 1 && men[0] <= 16 && men[1] <= 16 &&
+         men[0] + men[1] == b[25];
+}
+
+// Whether the file holds what this engine writes: the first and the last whole record and
+// records spread evenly between them are well formed, and a partial last record starts like
+// one. A file of nothing but a partial record must show at least its fixed bytes up to the
+// bound flags. Anything else (a text, another program's data) is not ours to change.
+bool looks_like_learning_file(FILE* f) {
+  if (std::fseek(f, 0, SEEK_END) != 0) return false;
+  const long size = std::ftell(f);
+  if (size < 0) return false;
+  const long whole = size / LearningRecordSize;
+  const int torn = int(size % LearningRecordSize);
+  if (whole == 0 && torn > 0 && torn < ShortestTornRecord) return false;
+  uint8_t bytes[LearningRecordSize];
+  const long samples = whole < InspectedRecords ? whole : InspectedRecords;
+  for (long i = 0; i < samples; ++i) {
+    const long record = samples == 1 ? 0 : i * (whole - 1) / (samples - 1);
+    if (std::fseek(f, record * LearningRecordSize, SEEK_SET) != 0 ||
+        std::fread(bytes, LearningRecordSize, 1, f) != 1 || !record_well_formed(bytes))
+      return false;
+  }
+  if (torn == 0) return true;
+  return std::fseek(f, whole * LearningRecordSize, SEEK_SET) == 0 &&
+         std::fread(bytes, 1, size_t(torn), f) == size_t(torn) &&
+         record_start_well_formed(bytes, torn);
 }
 
 // Stores the record's entry in the primary slot of its position (the displaced entry of
@@ -155,8 +217,40 @@ uint32_t learning_signature() {
 }
 
 void trim_learning_file() {
+  Verdict = FileVerdict::SetAside;
+  switch (path_kind(LearningFileName)) {
+    case PathKind::Missing:
+      Verdict = FileVerdict::Usable;  // the first record creates it
+      return;
+    case PathKind::Other:
+      send_info_string("%s is not a regular file, position learning does not use it",
+                       LearningFileName);
+      return;
+    case PathKind::RegularFile:
+      break;
+  }
+  FILE* f = open_records_for_reading(LearningFileName);
+  if (!f) return;  // unreadable: set aside quietly, like a missing feature
+  const bool ours = looks_like_learning_file(f);
+  std::fclose(f);
+  if (!ours) {
+    send_info_string("%s does not hold learning records, position learning does not use it",
+                     LearningFileName);
+    return;
+  }
+  Verdict = FileVerdict::Usable;
   trim_record_file(LearningFileName, LearningRecordSize, LearningTrimThreshold, LearningTrimKeep);
 }
+
+bool learning_file_usable() {
+  // A file set aside that the user has since removed no longer stands in the way.
+  if (Verdict == FileVerdict::SetAside && path_kind(LearningFileName) == PathKind::Missing)
+    Verdict = FileVerdict::Unchecked;
+  if (Verdict == FileVerdict::Unchecked) trim_learning_file();
+  return Verdict == FileVerdict::Usable;
+}
+
+void recheck_learning_file() { Verdict = FileVerdict::Unchecked; }
 
 void set_learning_candidate(int depth, int32_t score, int kind, Move best) {
   std::memset(Candidate.bytes, 0, 16);
@@ -169,6 +263,7 @@ void set_learning_candidate(int depth, int32_t score, int kind, Move best) {
 }
 
 void append_learning_record(const PlyState& root, Move reply) {
+  if (!learning_file_usable()) return;
   Candidate.set_word(0, root.lockKey);
   Candidate.set_word(16, root.indexKey);
   Candidate.set_word(20, learning_signature());
@@ -185,6 +280,7 @@ void append_learning_record(const PlyState& root, Move reply) {
 
 bool merge_learned_positions(Position& pos, PlyState& root) {
   MergedCount = 0;
+  if (!learning_file_usable()) return false;
   const uint32_t signature = learning_signature();
   const int pieces = pieces_on_game_board();
   FILE* f = open_records_for_reading(LearningFileName);
@@ -220,6 +316,7 @@ void keep_merged_entries_permanent() {
 
 void clear_learning_file() {
   std::remove(LearningFileName);
+  recheck_learning_file();
   clear_analysis_memory();
 }
 

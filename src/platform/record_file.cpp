@@ -42,6 +42,21 @@ bool read_all(int fd, void* data, size_t n, off_t at) {
   return true;
 }
 
+// Opens without waiting (opening a FIFO blocks until its other end is opened) and keeps the
+// descriptor only when it names a regular file; -1 otherwise.
+int open_regular(const char* path, int flags) {
+  const int fd = open(path, flags | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  struct stat st;
+  // Back to blocking writes once it is known to be a file (keeping only the append flag).
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 // Whole records in the file, after cutting off a partial last one.
 bool whole_records(int fd, size_t size, long& count) {
   struct stat st;
@@ -54,8 +69,15 @@ bool whole_records(int fd, size_t size, long& count) {
 
 }  // namespace
 
+PathKind path_kind(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? PathKind::Missing : PathKind::Other;
+  return S_ISREG(st.st_mode) ? PathKind::RegularFile : PathKind::Other;
+}
+
 bool append_record(const char* path, const void* record, size_t size) {
-  const int fd = open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  const int fd = open_regular(path, O_WRONLY | O_APPEND | O_CREAT);
   if (fd < 0) return false;
   long count = 0;
   bool ok = lock(fd, LOCK_EX) && whole_records(fd, size, count);
@@ -71,7 +93,7 @@ bool append_record(const char* path, const void* record, size_t size) {
 }
 
 bool trim_record_file(const char* path, size_t size, long threshold, long keep) {
-  const int fd = open(path, O_RDWR | O_CLOEXEC);
+  const int fd = open_regular(path, O_RDWR);
   if (fd < 0) return false;
   long count = 0;
   bool ok = lock(fd, LOCK_EX) && whole_records(fd, size, count);
@@ -95,7 +117,7 @@ bool trim_record_file(const char* path, size_t size, long threshold, long keep) 
 }
 
 FILE* open_records_for_reading(const char* path) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  const int fd = open_regular(path, O_RDONLY);
   if (fd < 0) return nullptr;
   if (!lock(fd, LOCK_SH)) {
     close(fd);

@@ -8,7 +8,9 @@
 #include "board/setup.h"
 #include "board/tables.h"
 #include "core/options.h"
+#include "core/output.h"
 #include "tablebase/interface.h"
+#include "tablebase/module.h"
 #include "tablebase/values.h"
 
 int32_t TablebaseMen = 0;
@@ -67,6 +69,14 @@ void tablebase_apply_settings() {
   if (Options.NalimovPathValue[0]) {
     TablebaseMen = TBInitExtern(Options.NalimovPathValue, Options.NalimovCacheMB * 1024);
     ModuleStarted = true;
+    // A mistyped path otherwise goes unnoticed until the engine misplays an endgame.
+    const int files = tb::catalogued_file_count();
+    if (files > 0 && TablebaseMen == 0)
+      send_info_string("%d tablebase files found, not used: no memory for their cache", files);
+    else if (files > 0)
+      send_info_string("%d tablebase files found, up to %d men", files, int(TablebaseMen));
+    else
+      send_info_string("0 tablebase files found");
   }
 }
 

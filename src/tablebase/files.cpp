@@ -176,6 +176,14 @@ bool side_catalogued(int classNumber, int side) {
   return tables().sides[classNumber][side].fileName[0] != nullptr;
 }
 
+int catalogued_file_count() {
+  int count = 0;
+  for (const auto& cls : tables().sides)
+    for (const TableSide& ts : cls)
+      for (const char* name : ts.fileName) count += name != nullptr;
+  return count;
+}
+
 void close_all_files() {
   for (auto& cls : tables().sides)
     for (TableSide& ts : cls) {
@@ -211,10 +219,13 @@ int catalogue_paths(const char* pathList) {
   while (*p) {
     char directory[DirectoryCapacity];
     size_t n = 0;
+    // "a; b" names "b": the blanks around each directory are separators, not part of it.
+    while (*p == ' ' || *p == '\t') ++p;
     while (*p && *p != ',' && *p != ';') {
       if (n + 1 < sizeof directory) directory[n++] = *p;
       ++p;
     }
+    while (n > 0 && (directory[n - 1] == ' ' || directory[n - 1] == '\t')) --n;
     directory[n] = '\0';
     if (*p) ++p;
     if (n == 0) continue;

@@ -47,6 +47,8 @@ int material_find(const int* counters);
 // Catalogues the tables in the directories of the path list; returns the maximum men.
 int catalogue_paths(const char* pathList);
 bool side_catalogued(int classNumber, int side);
+// Files in the catalogue (every part of every table side counts).
+int catalogued_file_count();
 void close_all_files();
 void forget_catalogue();
 // Number of parts of a class's table side.

@@ -1,4 +1,5 @@
-// The learning file: settings signature, trimming, and merging records into the table.
+// The learning file: settings signature, trimming, what is taken for a learning file, and
+// merging records into the table.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,33 @@
 
 namespace {
 
+// A record of the form the engine writes (bare kings on e1 and e8, one learning-only result at
+// depth 1), told apart by `tag` in its lock word.
+std::vector<uint8_t> well_formed_record(uint32_t tag) {
+  std::vector<uint8_t> r(LearningRecordSize, 0);
+  for (int b = 0; b < 4; ++b) r[b] = uint8_t(tag >> (8 * b));
+  r[14] = 1;
+  r[25] = 2;
+  r[32 + 4] = WhiteKing;
+  r[32 + 60] = BlackKing;
+  return r;
+}
+
+std::vector<uint8_t> file_bytes() {
+  std::vector<uint8_t> bytes;
+  FILE* f = std::fopen(LearningFileName, "rb");
+  if (!f) return bytes;
+  for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(uint8_t(c));
+  std::fclose(f);
+  return bytes;
+}
+
+void write_file_bytes(const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(LearningFileName, "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
 // Every test works in a directory of its own, where "tarrow.pl2" lives.
 class LearningTest : public ::testing::Test {
  protected:
@@ -34,6 +62,7 @@ class LearningTest : public ::testing::Test {
     ASSERT_TRUE(create_game_storage());
     ASSERT_TRUE(allocate_transposition_table(1024));
     clear_permanent_entries();
+    recheck_learning_file();
     pos_ = new_position();
   }
   void TearDown() override {
@@ -97,11 +126,8 @@ TEST_F(LearningTest, SignatureFollowsThePlayingSettingsOnly) {
 TEST_F(LearningTest, TrimKeepsTheNewestRecordsOnlyBeyondTheThreshold) {
   auto write_file = [](long n) {
     FILE* f = std::fopen(LearningFileName, "wb");
-    std::vector<uint8_t> record(LearningRecordSize, 0);
-    for (long i = 0; i < n; ++i) {
-      for (int b = 0; b < 4; ++b) record[b] = uint8_t(i >> (8 * b));
-      std::fwrite(record.data(), 1, record.size(), f);
-    }
+    for (long i = 0; i < n; ++i)
+      std::fwrite(well_formed_record(uint32_t(i)).data(), 1, LearningRecordSize, f);
     std::fclose(f);
   };
   write_file(LearningTrimThreshold);
@@ -277,14 +303,93 @@ TEST_F(LearningTest, SpoiltFilesNeitherCrashNorFeedTheTable) {
   }
 }
 
+// Whatever else lies under the learning file's name is not read, trimmed, cut or appended
+// to: it may be another program's data.
+TEST_F(LearningTest, FilesOfOtherProgramsAreSetAsideAndNeverChanged) {
+  set_game("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
+  std::vector<uint8_t> random(96 * 30);
+  uint32_t x = 99;
+  for (uint8_t& b : random) b = uint8_t((x = x * 1103515245 + 12345) >> 24);
+  const std::string text = "[Event \"Club championship\"]\n[Site \"?\"]\n1. e4 e5 2. Nf3 *\n";
+  std::vector<uint8_t> goodThenGarbage = well_formed_record(1);
+  goodThenGarbage.insert(goodThenGarbage.end(), text.begin(), text.end());
+  std::vector<uint8_t> spoiltLast = well_formed_record(1);
+  std::vector<uint8_t> noKing = well_formed_record(2);
+  noKing[32 + 60] = Empty;
+  noKing[25] = 1;
+  spoiltLast.insert(spoiltLast.end(), noKing.begin(), noKing.end());
+  std::vector<uint8_t> countWrong = well_formed_record(3);
+  countWrong[25] = 3;
+  std::vector<uint8_t> randomTorn(random.begin(), random.begin() + 96 * 3 + 50);
+  const std::vector<uint8_t> fewBytes = well_formed_record(4);
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"zero records", std::vector<uint8_t>(96 * 4, 0)},
+      {"random whole records", random},
+      {"random bytes with a partial record", randomTorn},
+      {"a text", std::vector<uint8_t>(text.begin(), text.end())},
+      {"a few bytes of a record", std::vector<uint8_t>(fewBytes.begin(), fewBytes.begin() + 10)},
+      {"a record, then text", goodThenGarbage},
+      {"a record, then a board without a black king", spoiltLast},
+      {"a piece count that does not match the board", countWrong},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    write_file_bytes(c.bytes);
+    recheck_learning_file();
+    trim_learning_file();
+    EXPECT_FALSE(learning_file_usable());
+    clear_transposition_table();
+    EXPECT_FALSE(merge_learned_positions(*pos_, pos_->plies[0]));
+    set_learning_candidate(6, 25, LearningPvLine, move("e2e4"));
+    append_learning_record(pos_->plies[0], NoMove);
+    EXPECT_EQ(file_bytes(), c.bytes);
+  }
+  // Once the file is gone, learning starts a file of its own.
+  std::remove(LearningFileName);
+  append_learning_record(pos_->plies[0], NoMove);
+  EXPECT_EQ(records(), 1);
+}
+
+// A crash in the middle of an append leaves the start of a record at the end of the file:
+// the file is still the engine's own, and only that torn record goes.
+TEST_F(LearningTest, ATornLastRecordIsCutAndTheRecordsBeforeItKept) {
+  std::vector<uint8_t> bytes;
+  for (uint32_t i = 1; i <= 3; ++i) {
+    const std::vector<uint8_t> r = well_formed_record(i);
+    bytes.insert(bytes.end(), r.begin(), r.end());
+  }
+  const std::vector<uint8_t> whole = bytes;
+  const std::vector<uint8_t> next = well_formed_record(4);
+  bytes.insert(bytes.end(), next.begin(), next.begin() + 40);
+  write_file_bytes(bytes);
+  trim_learning_file();
+  EXPECT_TRUE(learning_file_usable());
+  EXPECT_EQ(file_bytes(), whole);
+
+  // Even the first record may be the torn one, as long as its fixed bytes show.
+  write_file_bytes(std::vector<uint8_t>(next.begin(), next.begin() + 20));
+  trim_learning_file();
+  EXPECT_TRUE(learning_file_usable());
+  EXPECT_EQ(file_bytes(), std::vector<uint8_t>{});
+
+  // An empty file is a learning file without records.
+  write_file_bytes({});
+  trim_learning_file();
+  EXPECT_TRUE(learning_file_usable());
+}
+
 // Two engines append in one directory while a third trims the file: every record stays whole
 // and none of the new ones is lost.
 TEST_F(LearningTest, ProcessesAppendingAndTrimmingAtOnceKeepEveryRecordWhole) {
   set_game("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
   {
-    std::vector<uint8_t> old(size_t(LearningTrimThreshold + 1000) * LearningRecordSize, 0);
+    const std::vector<uint8_t> record = well_formed_record(0);
     FILE* f = std::fopen(LearningFileName, "wb");
-    ASSERT_EQ(std::fwrite(old.data(), 1, old.size(), f), old.size());
+    for (long i = 0; i < LearningTrimThreshold + 1000; ++i)
+      ASSERT_EQ(std::fwrite(record.data(), 1, record.size(), f), record.size());
     std::fclose(f);
   }
   constexpr int PerWriter = 4000;
@@ -315,10 +420,10 @@ TEST_F(LearningTest, ProcessesAppendingAndTrimmingAtOnceKeepEveryRecordWhole) {
   const auto all = read_records(whole);
   EXPECT_TRUE(whole);
   std::vector<int> seen[2] = {std::vector<int>(PerWriter), std::vector<int>(PerWriter)};
-  const std::vector<uint8_t> zero(LearningRecordSize, 0);
+  const std::vector<uint8_t> old = well_formed_record(0);
   const uint32_t key = pos_->plies[0].lockKey;
   for (const auto& r : all) {
-    if (r == zero) continue;  // an old record
+    if (r == old) continue;
     const uint32_t lock = r[0] | r[1] << 8 | r[2] << 16 | uint32_t(r[3]) << 24;
     const int writer = r[14] - 1, index = r[12] | r[13] << 8;
     ASSERT_EQ(lock, key) << "a torn record";

@@ -100,7 +100,7 @@ TEST(Protocol, MultiThreadProgramNamesItselfAndOffersThreads) {
   engine.send("uci");
   // One search thread per processor runs after start-up, at most eight.
   EXPECT_EQ(read_reply(engine, "uciok", StartupMs),
-            expected_uci_reply(true, std::min(processors(), 8), std::min(processors(), 8)));
+            expected_uci_reply(true, 8, std::min(processors(), 8)));
   engine.send("setoption name Threads value 9");
   engine.send("setoption name Pawn value 399");
   engine.send("quit");

@@ -90,10 +90,11 @@ class ThreadsProtocol : public ::testing::Test {
     return "";
   }
 
+  // The listing offers what "setoption" accepts: 1 to 8 on any machine.
   static std::string threads_listing(int current) {
     char text[100];
-    std::snprintf(text, sizeof text, "option name Threads type spin min 1 max %d default %d",
-                  std::min(processors(), 8), current);
+    std::snprintf(text, sizeof text, "option name Threads type spin min 1 max 8 default %d",
+                  current);
     return text;
   }
 
@@ -120,6 +121,11 @@ TEST_F(ThreadsProtocol, StartsWithOneThreadPerProcessorAndFollowsTheOption) {
   EXPECT_EQ(threads_line(), threads_listing(1));
   engine_->send("setoption name THREADS value 3");
   EXPECT_EQ(threads_line(), threads_listing(3));
+  engine_->send("setoption name Threads value 2");
+  EXPECT_EQ(threads_line(), threads_listing(2));
+  // The most it offers is taken, whatever the processor count, and shown within the range.
+  engine_->send("setoption name Threads value 8");
+  EXPECT_EQ(threads_line(), threads_listing(8));
   engine_->send("setoption name Threads value 2");
   EXPECT_EQ(threads_line(), threads_listing(2));
 }

@@ -17,13 +17,29 @@
 #include "generate.h"
 #include "tablebase/catalogue.h"
 
+namespace {
+
+constexpr const char* Usage =
+    "usage: tbgen --out DIR [--men 3|4|5] [--wide] [--verify] [CLASS ...]\n"
+    "  --out DIR    where the tables are written (and read when already there)\n"
+    "  --men N      every class of N men (3 to 5)\n"
+    "  CLASS        a class by name (kqk, kbnk, kqkr) and the classes it needs\n"
+    "  --wide       16-bit entries for every table, not only where a distance needs them\n"
+    "  --verify     check afterwards that every value is the best over its moves\n"
+    "  --help       this text\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
   const char* out = nullptr;
   int men = 0;
   bool verify = false, wide = false;
   std::vector<int> wanted;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(Usage, stdout);
+      return 0;
+    } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
       out = argv[++i];
     } else if (std::strcmp(argv[i], "--verify") == 0) {
       verify = true;
@@ -43,7 +59,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!out || (men == 0 && wanted.empty())) {
-    std::fprintf(stderr, "usage: tbgen --out DIR [--men 3|4|5] [--wide] [--verify] [CLASS ...]\n");
+    std::fputs(Usage, stderr);
     return 2;
   }
   mkdir(out, 0777);
