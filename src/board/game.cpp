@@ -1,5 +1,6 @@
 #include "board/game.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -44,6 +45,15 @@ void free_game_storage() {
   GameBoard.record = nullptr;
   GameBoard.keys = nullptr;
   GameBoard.capacity = 0;
+}
+
+bool reserve_game_record(int plies) {
+  // apply_game_move grows the record once the next entry would reach its last slot.
+  const int64_t needed = int64_t(plies) + 2;
+  if (needed < GameBoard.capacity) return true;
+  const int64_t steps = (needed + GameCapacityStep) / GameCapacityStep;
+  if (steps * GameCapacityStep > INT32_MAX / 2) return false;
+  return allocate(int(steps * GameCapacityStep));
 }
 
 void set_start_position(uint8_t* board, GameState& state) {

@@ -45,6 +45,10 @@ void set_start_position(uint8_t* board, GameState& state);
 // pushes the lockKey of the current board.
 void reset_game_record();
 
+// Makes room for a game of `plies` moves from the start entry, so that applying them cannot
+// fail. False when memory is short; the record is then unchanged.
+bool reserve_game_record(int plies);
+
 // Appends the move to the record and plays it on the board (no legality test: callers check).
 // False only when the record had to grow and memory was short.
 bool apply_game_move(Move m);

@@ -87,6 +87,7 @@ int parse_fen(const char* text, uint8_t* board, GameState& state) {
     for (;;) {
       const char ch = *c;
       if (ch == '/' || ch == ' ') {
+        if (file != 9) return 0;  // a rank of fewer than eight squares
         ++c;
         break;
       }

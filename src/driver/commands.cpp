@@ -72,9 +72,14 @@ void ponderhit_command() {
   if (ponderhit_stops_search()) Control.StopRequested = true;
 }
 
+void stop_command() {
+  Control.StopRequested = true;
+  Control.StopReceived = true;
+}
+
 void quit_command() {
   Control.QuitRequested = true;
-  if (Control.SearchState != Idle) Control.StopRequested = true;
+  if (Control.SearchState != Idle) stop_command();
 }
 
 void debug_command(Tokenizer& tokens) {
@@ -90,7 +95,7 @@ int execute_command(char* line) {
   Tokenizer tokens(line);
   const char* command = tokens.take();
   if (!command) return 0;
-  if (std::strcmp(command, "stop") == 0) Control.StopRequested = true;
+  if (std::strcmp(command, "stop") == 0) stop_command();
   else if (std::strcmp(command, "isready") == 0) isready_command();
   else if (std::strcmp(command, "uci") == 0) send_uci_reply();
   else if (std::strcmp(command, "setoption") == 0) setoption_command(tokens);

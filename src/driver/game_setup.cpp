@@ -7,12 +7,14 @@
 #include "board/legality.h"
 #include "board/notation.h"
 #include "board/setup.h"
-#include "core/input.h"
+#include "core/output.h"
 #include "driver/fatal.h"
 #include "search/control.h"
 #include "search/threads.h"
 
 namespace {
+
+constexpr size_t FenTextCapacity = 256;
 
 // Sets up `pos` for the position the game has reached, ready for a legality test.
 void load_current_game(Position& pos) {
@@ -29,6 +31,17 @@ bool can_arise(const uint8_t* board, const GameState& state, Position& scratch) 
   return !opponent_in_check(scratch);
 }
 
+// The number of words left on the line: an upper bound on the moves that follow.
+int count_words(const char* text) {
+  int words = 0;
+  for (bool inWord = false; text && *text; ++text) {
+    const bool space = *text == ' ';
+    if (!space && !inWord) ++words;
+    inWord = !space;
+  }
+  return words;
+}
+
 }  // namespace
 
 void position_command(Tokenizer& tokens) {
@@ -37,37 +50,53 @@ void position_command(Tokenizer& tokens) {
   if (Control.SearchState != Idle) return;
   char* token = tokens.take();
   if (!token) return;
+  // Anything but a FEN or the start position leaves the game as it was.
+  const bool fromFen = std::strcmp(token, "fen") == 0;
+  if (!fromFen && std::strcmp(token, "startpos") != 0) return;
 
   uint8_t board[SquareCount];
   GameState state;
   bool movesFollow = false;
-  if (std::strcmp(token, "fen") == 0) {
-    // The FEN fields are separate tokens: join them, each followed by one space.
-    char fen[CommandLineSize + 2];
+  if (fromFen) {
+    // The FEN fields are separate tokens: join them, each followed by one space. A FEN takes
+    // under a hundred characters; a longer text is refused.
+    char fen[FenTextCapacity];
     size_t used = 0;
+    bool overflow = false;
     while ((token = tokens.take()) != nullptr) {
       if (std::strcmp(token, "moves") == 0) {
         movesFollow = true;
         break;
       }
       const size_t length = std::strlen(token);
-      if (used + length + 2 > sizeof fen) break;  // cannot happen with a 4095-byte line
+      if (used + length + 2 > sizeof fen) {
+        overflow = true;
+        continue;
+      }
       std::memcpy(fen + used, token, length);
       used += length;
       fen[used++] = ' ';
     }
     fen[used] = '\0';
-    const bool accepted = parse_fen(fen, board, state) && can_arise(board, state, main_position());
+    const bool accepted = !overflow && parse_fen(fen, board, state) &&
+                          can_arise(board, state, main_position());
     if (!accepted) {
       load_game_into_threads();  // the legality test used the main thread's Position
       return;
     }
   } else {
     set_start_position(board, state);
-    if (std::strcmp(token, "startpos") == 0) {
-      token = tokens.take();
-      movesFollow = token && std::strcmp(token, "moves") == 0;
-    }
+    token = tokens.take();
+    movesFollow = token && std::strcmp(token, "moves") == 0;
+  }
+
+  // Room for every move first, so that a game the record cannot hold is refused whole and
+  // the previous one stays.
+  if (movesFollow && !reserve_game_record(count_words(tokens.rest()))) {
+    send_info_string("position refused: no memory for a game of %d moves",
+                     count_words(tokens.rest()));
+    load_game_into_threads();
+    return;
   }
 
   std::memcpy(GameBoard.board, board, sizeof board);

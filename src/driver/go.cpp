@@ -6,6 +6,7 @@
 
 #include "board/game.h"
 #include "board/notation.h"
+#include "core/input.h"
 #include "core/options.h"
 #include "core/output.h"
 #include "core/random.h"
@@ -23,6 +24,7 @@ struct GoParameters {
   bool incrementGiven = false, depthGiven = false, moveTimeGiven = false, nodesGiven = false;
   bool mate = false, searchMoves = false;
   int32_t time = 0, increment = 0, movesToGo = 0, depth = 0, moveTime = 0, nodes = 0;
+  int32_t mateMoves = 0;
 };
 
 enum Keyword {
@@ -71,7 +73,7 @@ void read_parameters(Tokenizer& tokens, int side, GoParameters& go) {
       case KeyDepth: go.depth = value, go.depthGiven = true; break;
       case KeyMoveTime: go.moveTime = value, go.moveTimeGiven = true; break;
       case KeyNodes: go.nodes = value, go.nodesGiven = true; break;
-      case KeyMate: go.mate = true; break;
+      case KeyMate: go.mate = true, go.mateMoves = value; break;
       case KeySearchMoves: go.searchMoves = true; break;
       case KeyNone:
         // Room for 220 moves; further ones are ignored.
@@ -101,17 +103,29 @@ void select_level(const GoParameters& go) {
   } else if (go.depthGiven) {
     set_level(LevelDepth, go.depth);
   } else if (go.nodesGiven) {
-    // A negative count is no limit at all.
-    Control.NodeLimit = go.nodes > 0 ? uint32_t(go.nodes) : 0;
+    // A count of 0 or less is the smallest budget, not none: the search still finds a move.
+    Control.NodeLimit = go.nodes > 0 ? uint32_t(go.nodes) : 1;
     lower_short_poll_interval(uint64_t(Control.NodeLimit / 100 + 1));
     set_level(LevelDepth, LevelMaxDepth);
   } else if (go.mate) {
+    // A mate search: on until a mate in that many moves or less is proven.
+    Control.MateMoves = go.mateMoves > 0 ? go.mateMoves : 0;
     set_level(LevelDepth, LevelMaxDepth);
   } else if (go.clockGiven) {
     const int32_t increment = go.incrementGiven ? go.increment : 0;
     if (go.movesToGoGiven) set_level(LevelMovesToGo, go.time, go.movesToGo, increment);
     else set_level(LevelSuddenDeath, go.time, 0, increment);
+  } else {
+    // No limit named: the start-up level, never what an earlier "go" asked for.
+    set_level(LevelDepth, DefaultLevelDepth);
   }
+}
+
+// An infinite search ends only on "stop" or "quit": one that is over by itself (a mate found,
+// a single legal move, the depth limit, a strength budget spent) holds its move back until
+// then, reading commands meanwhile.
+void wait_for_stop() {
+  while (!Control.StopReceived && !Control.QuitRequested) read_command();
 }
 
 }  // namespace
@@ -149,6 +163,8 @@ void go_command(Tokenizer& tokens) {
   Control.PollIntervalShort = Control.PollIntervalLong / 4;
   Control.SearchMoves[0] = NoMove;
   Control.NodeLimit = 0;
+  Control.MateMoves = 0;
+  Control.StopReceived = false;
 
   const int side = current_game_entry().side;
   GoParameters go;
@@ -171,6 +187,7 @@ void go_command(Tokenizer& tokens) {
 
   Control.SearchState = go.ponder ? Pondering : Thinking;
   const Move best = Runner(main_position());
+  if (go.infinite) wait_for_stop();
   const Move ponder = best ? RootSearch.ponderMove : NoMove;
   Control.SearchState = Idle;
   send_bestmove(best, ponder);

@@ -3,9 +3,12 @@
 #include "core/input.h"
 #include "core/output.h"
 #include "driver/startup.h"
-#include "platform/clock.h"
 #include "platform/input.h"
 #include "search/control.h"
+
+namespace {
+constexpr int IdleWaitMs = 1000;
+}
 
 int main_loop() {
   poll_input();  // decides whether the input is a pipe or a terminal
@@ -16,7 +19,9 @@ int main_loop() {
     } else if (poll_input() != 0) {
       read_command();
     } else {
-      sleep_ms(10);  // a pipe is polled, the same way a running search polls it
+      // Nothing waiting on the pipe: sleep until a byte arrives (or a second has passed, so
+      // the loop still looks at its flags now and then).
+      wait_for_input(IdleWaitMs);
     }
   }
   if (Control.DebugMode) send_info_string("ready!");

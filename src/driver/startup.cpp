@@ -88,7 +88,7 @@ bool startup(bool calibrate) {
   if (processor_count() >= 2) set_thread_count(max_thread_count());
 #endif
   reset_options();
-  set_level(LevelDepth, 3);
+  set_level(LevelDepth, DefaultLevelDepth);
 
   set_start_position(GameBoard.board, GameBoard.start);
   reset_game_record();

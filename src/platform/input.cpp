@@ -91,6 +91,14 @@ uint32_t poll_input() {
   return 0;
 }
 
+void wait_for_input(int timeoutMs) {
+  if (poll_input() != 0 || Input.atEnd) return;
+  pollfd p{Input.fd, POLLIN, 0};
+  // A terminal may deliver part of a line: the caller polls again and waits on.
+  while (poll(&p, 1, timeoutMs) < 0 && errno == EINTR) {
+  }
+}
+
 int read_input_line(char* out, int capacity) {
   classify();
   if (capacity < 2) return 0;

@@ -18,6 +18,12 @@ bool input_is_pipe();
 // A pipe that has been closed and holds no more bytes ends the process (see above).
 uint32_t poll_input();
 
+// Blocks until input arrives (a byte on a pipe, a whole line on a terminal, or the end of
+// input) or `timeoutMs` milliseconds have passed, whichever comes first; returns at once when
+// unread input is already buffered. The idle loop waits here instead of sleeping, so that a
+// command is read the moment it arrives.
+void wait_for_input(int timeoutMs);
+
 // Reads one line of at most capacity - 1 bytes into `out`, the line feed included when it
 // fits; the rest of a longer line is returned by the next call. Blocks until a line (or the
 // last bytes before the end of input) is there. Returns the number of bytes stored, or -1

@@ -15,8 +15,10 @@ struct SearchControl {
   std::atomic<int> SearchState;
   std::atomic<bool> StopRequested;
   std::atomic<bool> QuitRequested;
+  bool StopReceived;             // "stop" or "quit" arrived during this "go"
   bool DebugMode;
   uint32_t NodeLimit;            // 0 = none
+  int32_t MateMoves;             // "go mate N": stop once a mate in N moves or less is proven; 0 = none
   uint64_t PollIntervalLong;     // nodes between input polls after the first 5 s of a search
   uint64_t PollIntervalShort;    // nodes between input polls before that
   Move SearchMoves[SearchMovesCapacity + 1];  // root moves to search, ends with 0; empty = all
@@ -25,6 +27,9 @@ struct SearchControl {
 
 // Whether input waits for a running search to read (never when input polling is off).
 bool search_input_waiting();
+
+// Sleeps `ms` milliseconds, waking early when input arrives for the search to read.
+void search_pause(int ms);
 
 extern SearchControl Control;
 

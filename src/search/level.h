@@ -12,6 +12,8 @@ enum LevelModeValue : int {
 };
 
 constexpr int32_t LevelMaxDepth = 99;
+// The level at start-up, and of a "go" that names no limit.
+constexpr int32_t DefaultLevelDepth = 3;
 
 struct SearchLevel {
   int32_t LevelMode;

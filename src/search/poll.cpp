@@ -27,7 +27,7 @@ void wait_out_node_limit() {
   if (Level.LevelMode == LevelDepth && Control.SearchState != Pondering) return;
   const int64_t target = NodeLimitWaitTarget(std::abs(int64_t(random_number())));
   while (!Control.StopRequested) {
-    sleep_ms(NodeLimitSleepMs);
+    search_pause(NodeLimitSleepMs);
     if (search_input_waiting()) read_command();
     if (Control.SearchState != Pondering && elapsed_ms() >= target) break;
   }
@@ -53,9 +53,11 @@ void send_periodic_lines(const Position& pos, const PlyState& node, int64_t elap
 
 bool poll_search(Position& pos, const PlyState& node) {
   const int64_t elapsed = elapsed_ms();
+  // A node budget counts the nodes of all threads, like the "nodes" the engine reports.
   const uint64_t limit = Control.NodeLimit;
-  if (limit != 0 && pos.nodes >= limit &&
-      (Search.stable || Search.iterationDepth > 1 || pos.nodes >= 8 * limit)) {
+  const uint64_t searched = limit != 0 ? pos.nodes + worker_nodes() : 0;
+  if (limit != 0 && searched >= limit &&
+      (Search.stable || Search.iterationDepth > 1 || searched >= 8 * limit)) {
     wait_out_node_limit();
     Control.StopRequested = true;
   }

@@ -1,5 +1,6 @@
 #include "search/report.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "core/output.h"
 #include "learn/learning.h"
 #include "platform/clock.h"
+#include "platform/system.h"
 #include "search/repetition.h"
 #include "search/threads.h"
 
@@ -102,6 +104,11 @@ void walk_line(Position& pos, PlyState& node, Move m, int32_t expected, Text& te
   unmake_move(pos, *next);
 }
 
+void send_multipv_slots(int shown) {
+  for (int i = 0; i < shown; ++i) send_line("info multipv %d %s\n", i + 1, Report.slots[i].text);
+  Report.multipvShown = true;
+}
+
 }  // namespace
 
 void reset_report_throttling() {
@@ -114,6 +121,7 @@ void start_search_report(const Move* rootMoves, int rootMoveCount) {
   Report.tablebaseHits = 0;
   std::memset(&Report.line, 0, sizeof Report.line);
   Report.slotCount = rootMoveCount < MultiPVSlotsCapacity ? rootMoveCount : MultiPVSlotsCapacity;
+  Report.multipvShown = false;
   for (int i = 0; i < Report.slotCount; ++i) {
     MultiPVSlot& slot = Report.slots[i];
     std::memset(&slot, 0, sizeof slot);
@@ -129,12 +137,14 @@ void register_thread_cpu_clock(int threadIndex, ThreadCpuClock clock) {
   if (threadIndex >= 0 && threadIndex < MaxThreads) Report.cpuClocks[threadIndex] = clock;
 }
 
-uint64_t total_nodes() {
+uint64_t worker_nodes() {
   uint64_t sum = 0;
-  for (int i = 0; i < MaxThreads; ++i)
+  for (int i = 1; i < MaxThreads; ++i)
     if (ThreadPositions[i]) sum += ThreadPositions[i]->nodes;
   return sum;
 }
+
+uint64_t total_nodes() { return (ThreadPositions[0] ? ThreadPositions[0]->nodes : 0) + worker_nodes(); }
 
 int deepest_ply_in_use(const Position& pos) {
   int deepest = 0;
@@ -240,7 +250,19 @@ void send_hash_status(int64_t elapsed) {
   send_line("info hashfull %d nps %d\n", hash_fill(), elapsed > 0 ? nps_of(total_nodes(), elapsed) : 0);
 }
 
+void send_score_without_moves(bool checkmated) {
+  send_line(checkmated ? "info depth 0 score mate 0\n" : "info depth 0 score cp 0\n");
+}
+
 void send_search_summary(int64_t elapsed) {
+  // The lines appear from depth 4 on; a search that ended sooner still shows what it found.
+  if (Options.MultiPVCount > 1 && !Report.multipvShown) {
+    int searched = 0;  // the searched slots rank above the others
+    while (searched < std::min(Options.MultiPVCount, Report.slotCount) &&
+           Report.slots[searched].depth > 0)
+      ++searched;
+    send_multipv_slots(searched);
+  }
   char buffer[PvLineTextSize];
   Text text(buffer, sizeof buffer);
   text.add("info ");
@@ -250,8 +272,11 @@ void send_search_summary(int64_t elapsed) {
     int64_t cpu = 0;
     for (int i = 0; i < MaxThreads; ++i)
       cpu += thread_cpu_time_ms(Report.cpuClocks[i]) - Report.cpuAtStart[i];
-    const int64_t load = cpu * 1000 / elapsed;
-    if (load > 0 && load <= 1000 * int64_t(Options.ThreadCount)) text.add("cpuload %d ", int(load));
+    // Per mille of the processors the search could use: the threads, or the machine's
+    // processors when there are more threads than those.
+    const int64_t usable = std::max(1, std::min(Options.ThreadCount, processor_count()));
+    const int64_t load = cpu * 1000 / elapsed / usable;
+    if (load > 0) text.add("cpuload %d ", int(std::min<int64_t>(load, 1000)));
   }
   if (ThreadPositions[0] && ThreadPositions[0]->nodes > 0)
     text.add("nodes %llu ", static_cast<unsigned long long>(nodes));
@@ -297,5 +322,5 @@ void send_multipv(Move best, int depth, int64_t elapsed, int32_t score, int boun
     Report.slots[shown].depth = -9999;
   }
   if (depth < 4) return;
-  for (int i = 0; i < shown; ++i) send_line("info multipv %d %s\n", i + 1, Report.slots[i].text);
+  send_multipv_slots(shown);
 }

@@ -43,6 +43,7 @@ struct SearchReport {
   // MultiPV ranking, one slot per root move.
   MultiPVSlot slots[MultiPVSlotsCapacity];
   int slotCount;
+  bool multipvShown;         // MultiPV lines went out in this search
   char pendingText[PvLineTextSize];  // the last composed line (MultiPV keeps it here)
   // Throttling of the periodic lines, for the whole process.
   int lastDepth, lastSelDepth;
@@ -67,6 +68,8 @@ void register_thread_cpu_clock(int threadIndex, ThreadCpuClock clock);
 
 // Total nodes of all search threads.
 uint64_t total_nodes();
+// The nodes of the helper threads alone (0 in the one-thread program).
+uint64_t worker_nodes();
 
 // The principal-variation line of the root move `best` with `score` (side to move's view) and
 // `bound`. With MultiPV above 1 the line is kept in pendingText for send_multipv instead.
@@ -80,6 +83,10 @@ void send_refutation(Position& pos, Move rootMove);
 void send_currline(const Position& pos, const PlyState& node, int64_t elapsed);
 void send_hash_status(int64_t elapsed);
 void send_search_summary(int64_t elapsed);
+// The root has no legal move: the game is over, and the score says how ("mate 0" when the side
+// to move is checkmated, "cp 0" for stalemate), so that a GUI has a score to show beside the
+// null move.
+void send_score_without_moves(bool checkmated);
 // Enters the reported root move into the MultiPV ranking and prints the ranking from depth 4.
 void send_multipv(Move best, int depth, int64_t elapsed, int32_t score, int bound);
 

@@ -699,6 +699,7 @@ Move ThinkDriver(Position& pos) {
   start_search_report(rootMoves, RootSearch.count);
   report_tablebase_root();
   if (noMove || RootSearch.count == 0) {
+    if (noMove) send_score_without_moves((root.flags & InCheckFlag) != 0);
     wait_while_pondering();
     send_search_summary(elapsed_ms());
     return NoMove;
@@ -732,6 +733,7 @@ Move ThinkDriver(Position& pos) {
     if (stopped()) break;
     log_iteration(d, pos.nodes);
     lastScore = RootSearch.bestScore;
+    if (MateSearchDone(lastScore)) break;
     if (!after_iteration(pos, it)) break;
     if (!tablebase_after_iteration(d, lastScore)) break;
   }

@@ -5,6 +5,7 @@
 
 #include "core/options.h"
 #include "search/control.h"
+#include "search/search.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ constexpr int64_t ExtraTimeCap = INT32_MAX / 4;
 
 constexpr int64_t MinPollMs = 2;
 constexpr int64_t MaxPollMs = 250;
+constexpr int64_t MaxInputGapMs = 100;
 
 bool clock_level() {
   return Level.LevelMode == LevelMovesToGo || Level.LevelMode == LevelSuddenDeath;
@@ -178,18 +180,43 @@ bool IterationTimeUp(int64_t elapsed, int depth) {
   return elapsed >= Level.hardLimit || elapsed >= Level.allotted;
 }
 
+bool MateSearchDone(int32_t score) {
+  return Control.MateMoves > 0 && score >= MateScore - (2 * Control.MateMoves - 1);
+}
+
 bool PonderhitStopsAtOnce(int64_t elapsed, bool oneLegalMove, bool stable, bool firstMove) {
   if (oneLegalMove) return true;
   if (elapsed >= Level.hardLimit) return true;
   return stable && firstMove && elapsed >= int64_t(Level.allotted) + Level.extra;
 }
 
+namespace {
+
+// The nodes this search runs in `ms` milliseconds at its speed so far. The clock counts whole
+// milliseconds, so the true elapsed time lies below elapsed + 1: dividing by that never
+// overrates the speed, which early in a search (a few thousand nodes in "1 ms") would stretch
+// an interval several times over.
+uint64_t nodes_in(int64_t ms, int64_t elapsed, uint64_t nodes) {
+  const uint64_t per = uint64_t(std::max<int64_t>(elapsed, 0)) + 1;
+  return nodes / per * uint64_t(ms) + nodes % per * uint64_t(ms) / per;
+}
+
+}  // namespace
+
 uint64_t NextPollInterval(int64_t elapsed, uint64_t nodes, bool pondering) {
   uint64_t interval = elapsed >= 5000 ? Control.PollIntervalLong : Control.PollIntervalShort;
+  // The long interval is a second of nodes as the start-up calibration measured them, which a
+  // slower search (more threads than processors, a heavy middlegame) stretches to several
+  // seconds: "stop" and "isready" must still be read within MaxInputGapMs.
+  if (elapsed >= 5000) interval = std::min(interval, nodes_in(MaxInputGapMs, elapsed, nodes));
   // A node budget is checked at polls only: after the first 5 s the long interval (about a
   // second of nodes) would overrun it by up to that much, so the budget's hundredth, which
-  // already bounds the short interval, bounds the long one too.
-  if (Control.NodeLimit && interval > Control.NodeLimit / 100 + 1) interval = Control.NodeLimit / 100 + 1;
+  // already bounds the short interval, bounds the long one too. The budget counts the nodes
+  // of all threads while the polls count the main thread's, so it is shared out among them.
+  if (Control.NodeLimit) {
+    const uint64_t share = Control.NodeLimit / 100 / uint64_t(std::max(Options.ThreadCount, 1)) + 1;
+    interval = std::min(interval, share);
+  }
   if (interval < 1) interval = 1;
   if (Level.LevelMode == LevelDepth) return interval;
 
@@ -204,13 +231,7 @@ uint64_t NextPollInterval(int64_t elapsed, uint64_t nodes, bool pondering) {
       pondering ? std::clamp(budget / 8, MinPollMs, maxLatency)
                 : std::clamp((int64_t(Level.hardLimit) - elapsed) / 2, MinPollMs, maxLatency);
 
-  // Nodes per millisecond as this search has run so far. The clock counts whole milliseconds,
-  // so the true elapsed time lies below elapsed + 1: dividing by that never overrates the
-  // speed, which early in a search (a few thousand nodes in "1 ms") would stretch the next
-  // interval several times over.
-  const uint64_t ms = uint64_t(std::max<int64_t>(elapsed, 0)) + 1;
-  const uint64_t timed = nodes / ms * uint64_t(wanted) + nodes % ms * uint64_t(wanted) / ms;
-  return std::clamp<uint64_t>(timed, 1, interval);
+  return std::clamp<uint64_t>(nodes_in(wanted, elapsed, nodes), 1, interval);
 }
 
 int64_t NodeLimitWaitTarget(int64_t r) {

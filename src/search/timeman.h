@@ -82,6 +82,10 @@ bool StopBeforeNextIteration(int64_t elapsed, int depth, bool quietNonPawnBest);
 // or elapsed >= allotted.
 bool IterationTimeUp(int64_t elapsed, int depth);
 
+// "go mate N": whether the score of a completed iteration (from the root's view) proves a
+// mate in N moves or less, which ends the search.
+bool MateSearchDone(int32_t score);
+
 // "ponderhit": true when the search should stop at once. A single legal move stops at once;
 // so does a search that has already used its hard limit, and one that has used allotted +
 // extra while the best move is stable and the first root move of the iteration is being

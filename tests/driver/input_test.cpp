@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::string_literals;
@@ -73,13 +74,27 @@ TEST_F(InputTest, LineEndsAreRemovedOnceEach) {
   EXPECT_EQ(poll_input(), 0u);
 }
 
-TEST_F(InputTest, OverLongLinesAreSplitAt4095Characters) {
-  feed(std::string(5000, 'a') + "\n" + std::string(4095, 'b') + "\nend\n");
-  EXPECT_EQ(next_command(), std::string(4095, 'a'));
-  EXPECT_EQ(next_command(), std::string(905, 'a'));
-  EXPECT_EQ(next_command(), std::string(4095, 'b'));
-  EXPECT_EQ(next_command(), "");  // the line feed that did not fit
+TEST_F(InputTest, LongLinesComeWholeAndLinesOverTheLimitAreRefused) {
+  // Written from a thread of its own: the lines are bigger than a pipe holds.
+  const std::string tooLong(CommandLineLimit + 1, 'c');
+  std::thread writer([&] {
+    feed(std::string(5000, 'a') + "\n" + std::string(4096, 'b') + "\nend\n");
+    feed(tooLong + "\nafter\n" + std::string(CommandLineLimit, 'd') + "\n");
+  });
+  EXPECT_EQ(next_command(), std::string(5000, 'a'));
+  EXPECT_EQ(next_command(), std::string(4096, 'b'));
   EXPECT_EQ(next_command(), "end");
+  Executed.clear();
+  read_command();  // the line over the limit is read to its end and not executed
+  EXPECT_TRUE(Executed.empty());
+  EXPECT_EQ(next_command(), "after");
+  EXPECT_EQ(next_command().size(), CommandLineLimit);  // exactly at the limit: still a line
+  writer.join();
+}
+
+TEST_F(InputTest, TabsSeparateWordsLikeSpaces) {
+  feed("go\tdepth\t3\n");
+  EXPECT_EQ(next_command(), "go depth 3");
 }
 
 TEST_F(InputTest, ALastLineWithoutLineFeedIsStillExecuted) {

@@ -69,34 +69,47 @@ class InputLimits : public ::testing::TestWithParam<const char*> {
   std::unique_ptr<EngineProcess> engine_;
 };
 
-TEST_P(InputLimits, TenThousandMovePositionLine) {
-  std::string line = "position startpos moves";
-  for (int i = 0; i < 2500; ++i) line += " g1f3 g8f6 f3g1 f6g8";
-  engine_->send(line);
-  expect_alive("the long move list");
-  // Lines are read 4095 bytes at a time: the position is the one after some prefix of the
-  // knights' dance, and the rest of the line is ignored as unknown commands.
-  const std::string best = go("go depth 3");
-  const char* dance[] = {StartFen, "rnbqkbnr/pppppppp/8/8/8/5N2/PPPPPPPP/RNBQKB1R b KQkq - 1 1",
-                         "rnbqkb1r/pppppppp/5n2/8/8/5N2/PPPPPPPP/RNBQKB1R w KQkq - 2 2",
-                         "rnbqkb1r/pppppppp/5n2/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 3 2"};
-  bool legal = false;
-  for (const char* fen : dance) legal |= legal_in(fen, best);
-  EXPECT_TRUE(legal) << best;
+TEST_P(InputLimits, LongGamesAreReadWholeAndTooLongLinesRefused) {
+  // The knights' dance: every fourth ply the start position again.
+  const auto dance = [](int plies) {
+    const char* cycle[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+    std::string line = "position startpos moves";
+    for (int i = 0; i < plies; ++i) line += std::string(" ") + cycle[i % 4];
+    return line;
+  };
+  // 2001 plies (about 10 KB): Black is to move after 1. Nf3, and must answer for Black.
+  engine_->send(dance(2001));
+  std::string best = go("go depth 3");
+  EXPECT_TRUE(legal_in("rnbqkbnr/pppppppp/8/8/8/5N2/PPPPPPPP/RNBQKB1R b KQkq - 1 1", best)) << best;
+  engine_->send(dance(10000));
+  best = go("go depth 3");
+  EXPECT_TRUE(legal_in(StartFen, best)) << best;
+  // A line over a megabyte is refused whole, with a word why; the game stays as it was.
+  engine_->send("position startpos moves e2e4");
+  engine_->send(dance(220000));
+  Lines lines;
+  engine_->send("isready");
+  ASSERT_TRUE(engine_->read_until("readyok", lines, 20000));
+  bool said = false;
+  for (const auto& l : lines) said |= l.rfind("info string line refused", 0) == 0;
+  EXPECT_TRUE(said);
+  best = go("go depth 3");
+  EXPECT_TRUE(legal_in("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1", best)) << best;
 }
 
 TEST_P(InputLimits, OverlongNulAndHighBytesLines) {
   engine_->send(std::string(10000, 'x'));
-  engine_->send("position startpos moves e2e4 " + std::string(5000, 'e') + " e7e5");
+  engine_->send("position startpos moves e2e4 " + std::string(5000, 'e') + " e7e5 g1f3");
   std::string binary;
   for (int b = 128; b < 256; ++b) binary += char(b);
   engine_->send(binary + binary);
   engine_->send_raw(std::string("isready\0garbage\n", 16));
   Lines lines;
   EXPECT_TRUE(engine_->read_until("readyok", lines, 5000));
-  // The NUL ends the command: a plain "go" after 1. e4.
+  // The long word is skipped, the moves around it played. The NUL ends the command: a plain
+  // "go" after 1. e4 e5 2. Nf3.
   const std::string best = go(std::string("go\0depth 2\x01\xff", 13));
-  EXPECT_TRUE(legal_in("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1", best))
+  EXPECT_TRUE(legal_in("rnbqkbnr/pppp1ppp/8/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq - 1 2", best))
       << best;
   expect_alive("binary lines");
   engine_->send("position startpos");

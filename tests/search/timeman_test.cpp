@@ -375,13 +375,24 @@ TEST_F(TimeTest, PollsComeSoonEnoughToHonourTheHardLimit) {
 TEST_F(TimeTest, PollIntervalBounds) {
   // Fixed depth: the calibrated intervals, short first and long after 5 s.
   set_level(LevelDepth, 99);
+  Control.PollIntervalLong = 8000000;
   EXPECT_EQ(NextPollInterval(10, 1000, false), Control.PollIntervalShort);
-  EXPECT_EQ(NextPollInterval(5000, 1000, false), Control.PollIntervalLong);
+  EXPECT_EQ(NextPollInterval(5999, 600000000, false), Control.PollIntervalLong);
+  // After 5 s the long interval never spans more than 100 ms of the search's own speed, so a
+  // calibration that overrates it (more threads than processors, a slow position) cannot
+  // leave "stop" unread for seconds: here 1000 nodes a millisecond.
+  EXPECT_EQ(NextPollInterval(5999, 6000000, false), 100000u);
   // A node budget bounds both intervals to its hundredth, so "go nodes" stops within 1% of its
   // budget however long the search has run.
   Control.NodeLimit = 3000000;
   EXPECT_EQ(NextPollInterval(10, 1000, false), 30001u);
-  EXPECT_EQ(NextPollInterval(6000, 1000, false), 30001u);
+  EXPECT_EQ(NextPollInterval(6000, 60000000, false), 30001u);
+  // The budget counts the nodes of all threads and the polls the main thread's: with four
+  // threads each poll comes after a quarter of that.
+  const int32_t threads = Options.ThreadCount;
+  Options.ThreadCount = 4;
+  EXPECT_EQ(NextPollInterval(10, 1000, false), 7501u);
+  Options.ThreadCount = threads;
   Control.NodeLimit = 0;
   // Never 0, even with no nodes yet or an empty calibration.
   sudden_death(60000);
