@@ -123,9 +123,9 @@ void select_level(const GoParameters& go) {
 
 // An infinite search ends only on "stop" or "quit": one that is over by itself (a mate found,
 // a single legal move, the depth limit, a strength budget spent) holds its move back until
-// then, reading commands meanwhile.
+// then, reading commands meanwhile. Without input polling (a tool run) nobody can send them.
 void wait_for_stop() {
-  while (!Control.StopReceived && !Control.QuitRequested) read_command();
+  while (Control.InputPolling && !Control.StopReceived && !Control.QuitRequested) read_command();
 }
 
 }  // namespace

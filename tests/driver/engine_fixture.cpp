@@ -32,6 +32,7 @@ void EngineTest::SetUp() {
   set_search_runner(no_search);
   reset_options();
   reset_search_control();
+  Control.InputPolling = false;  // the commands come from the test, not from standard input
   set_level(LevelDepth, 3);
   run("position startpos");
   Captured.clear();

@@ -19,14 +19,18 @@ TEST_F(GoTest, AnswersWithTheBestmoveLineAndEndsIdle) {
   EXPECT_EQ(Control.SearchState, Idle);
 }
 
-TEST_F(GoTest, WithoutParametersTheLevelStaysAtDepthThree) {
+TEST_F(GoTest, WithoutLimitsTheLevelIsTheStartUpDepth) {
   run("go");
   EXPECT_EQ(Level.LevelMode, LevelDepth);
   EXPECT_EQ(Level.maxDepth, 3);
   EXPECT_EQ(Level.allotted, INT32_MAX);
+  // Never the limits of the go before: an infinite search there would never answer here.
   run("go depth 7");
   run("go ponder");
-  EXPECT_EQ(Level.maxDepth, 7);
+  EXPECT_EQ(Level.maxDepth, 3);
+  run("go infinite");
+  run("go searchmoves e2e4");
+  EXPECT_EQ(Level.maxDepth, 3);
 }
 
 TEST_F(GoTest, ClockValuesOfTheSideNotToMoveAreSkipped) {
@@ -61,6 +65,7 @@ TEST_F(GoTest, TheFirstMatchingLimitWins) {
   EXPECT_EQ(Level.LevelMode, LevelDepth);
   EXPECT_EQ(Level.maxDepth, 99);
   EXPECT_EQ(Control.NodeLimit, 0u);
+  EXPECT_EQ(Control.MateMoves, 3);
 
   run("go wtime 60000 depth 6");
   EXPECT_EQ(Level.LevelMode, LevelDepth);
@@ -76,15 +81,18 @@ TEST_F(GoTest, NodesSetTheBudgetAndShortenThePollInterval) {
   run("go depth 2");
   EXPECT_EQ(Control.NodeLimit, 0u);
   EXPECT_EQ(Control.PollIntervalShort, Control.PollIntervalLong / 4);
+  // No nodes at all is the smallest budget, never an unlimited search.
   run("go nodes -5");
-  EXPECT_EQ(Control.NodeLimit, 0u);
+  EXPECT_EQ(Control.NodeLimit, 1u);
+  run("go nodes 0");
+  EXPECT_EQ(Control.NodeLimit, 1u);
 }
 
 TEST_F(GoTest, AMissingValueEndsTheParameters) {
   run("go depth 8");
   run("go movetime");
   EXPECT_EQ(Level.LevelMode, LevelDepth);
-  EXPECT_EQ(Level.maxDepth, 8);
+  EXPECT_EQ(Level.maxDepth, 3);  // no limit read: the start-up depth
   run("go wtime 5000 movestogo");
   EXPECT_EQ(Level.LevelMode, LevelSuddenDeath);
   EXPECT_EQ(Level.clockTime, 5000);

@@ -60,10 +60,11 @@ TEST_F(PositionTest, TokensAfterStartposOtherThanMovesApplyNoMoves) {
   EXPECT_EQ(GameBoard.current, 0);
   run("position startpos moves");
   EXPECT_EQ(placement(), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w");
+  // A keyword other than startpos or fen sets nothing: the game stays as it was.
   run("position startpos moves e2e4");
-  run("position nonsense moves e2e4");
-  EXPECT_EQ(placement(), "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w");
-  EXPECT_EQ(GameBoard.current, 0);
+  run("position nonsense moves d2d4");
+  EXPECT_EQ(placement(), "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b");
+  EXPECT_EQ(GameBoard.current, 1);
   run("position startpos moves d2d4");
   run("position");  // nothing at all: the game stays
   EXPECT_EQ(GameBoard.current, 1);
