@@ -1,7 +1,7 @@
 #include "search/easy_move.h"
 
 #include "board/game.h"
-#include "eval/preparation.h"
+#include "eval/root_eval.h"
 #include "search/level.h"
 #include "search/root_moves.h"
 #include "search/timeman.h"
