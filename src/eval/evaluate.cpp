@@ -104,6 +104,174 @@ void trace_piece_sides(const Position& pos, const PlyState& ply, const PawnEntry
 // any of their code.
 enum class EvalForm { Search, Traced, Checking };
 
+// What the evaluation cache holds for the position.
+struct CacheProbe {
+  EvalCacheEntry* slot;  // where the result goes: the search's form only
+  uint32_t lockBase;
+  bool fullHit, partialHit;
+  int32_t stored;  // a full hit's result, or a partial hit's cheap part (side to move's view)
+};
+
+template <EvalForm Form>
+[[gnu::always_inline]] inline CacheProbe probe_cache(Position& pos, PlyState& ply, bool probe,
+                                                     bool endingIndicator, int32_t fast,
+                                                     int32_t alpha, int32_t beta) {
+  const RootEvaluation& root = RootEval;
+  CacheProbe c{Form == EvalForm::Search ? eval_cache_slot(ply.side, ply.indexKey) : nullptr,
+               eval_cache_lock(ply.lockKey, ply.flags, endingIndicator) & ~3u, false, false, 0};
+  if (!probe || !c.slot) return c;
+  uint32_t check, data;
+  eval_cache_read(c.slot, check, data);
+  const uint32_t word = check ^ data;
+  if ((data >> 16) != root.evalStamp) return c;
+  if ((word & ~EvalCacheAlert) == c.lockBase) {
+    ply.evalAlert = (word & EvalCacheAlert) ? 1 : 0;
+#if TARROW_VERIFY
+    oracle_check_value(pos, ply, CheckCacheFull, fast, alpha, beta, int16_t(data & 0xFFFF), ply.evalAlert);
+#else
+    (void)pos, (void)fast, (void)alpha, (void)beta;
+#endif
+    c.fullHit = true;
+    c.stored = int16_t(data & 0xFFFF);
+  } else if ((word & ~EvalCacheAlert) == (c.lockBase | EvalCachePartial)) {
+    ply.evalAlert = (word & EvalCacheAlert) ? 1 : 0;
+    c.partialHit = true;
+    c.stored = int16_t(data & 0xFFFF);
+  }
+  return c;
+}
+
+// The cheap part of an evaluation that no ending rule decided, White's view: pawn structure,
+// development, the piece terms, endgame corrections, the material table, bishops, style, king
+// safety and the tempo. Returns false when the pawn ending is a dead draw.
+template <EvalForm Form>
+[[gnu::always_inline]] inline bool cheap_terms(Position& pos, PlyState& ply, const PawnEntry& pawns,
+                                               uint32_t phase, bool endgameForm,
+                                               bool endingIndicator, int32_t endingValue,
+                                               int32_t& scale, int32_t& cheap, EvalTrace* trace) {
+  constexpr bool Traced = Form == EvalForm::Traced;
+  constexpr bool Learns = Form == EvalForm::Search;
+  (void)Learns, (void)trace;
+  const RootEvaluation& root = RootEval;
+  const int side = ply.side;
+  int32_t pawnSum = pawns.score + endingValue;
+  int32_t materialSum = 0;
+  if constexpr (Traced) trace->total[TermPawns] += pawns.score, trace->total[TermEndgame] += endingValue;
+
+  // Opening: a centre pawn still at home with a piece in front of it blocks the development.
+  if (phase & PhaseOpening) {
+    if (pos.board[D2] == WhitePawn && pos.board[D3] != Empty) materialSum -= 30;
+    if (pos.board[E2] == WhitePawn && pos.board[E3] != Empty) materialSum -= 30;
+    if (pos.board[D7] == BlackPawn && pos.board[D6] != Empty) materialSum += 30;
+    if (pos.board[E7] == BlackPawn && pos.board[E6] != Empty) materialSum += 30;
+  }
+  if constexpr (Traced) trace->total[TermDevelopment] = materialSum;
+
+  PieceTermSums pieces;
+  PieceTerms(pos, ply, pawns, endgameForm, pieces);
+  pawnSum += pieces.pawnSum;
+  if constexpr (Traced) trace->total[TermPawns] += pieces.pawnSum;
+  const int32_t pawnSumBeforeEnding = pawnSum;
+  if (endgameForm)
+    pawnSum += EndgameCorrections(pos, ply, pawns, pieces.unstoppable, phase & PhasePawnsOnly, scale);
+
+  if (endingIndicator) pawnSum += pawns.lateScore;
+  if (phase & PhasePawnsOnly) pawnSum += pawns.endingScore;
+  if constexpr (Traced) trace->total[TermEndgame] += pawnSum - pawnSumBeforeEnding;
+  if (phase & PhasePawnsOnly) {
+    if (PawnEndingIsDraw(pos, pawns)) return false;
+  }
+
+  const MaterialEntry& material = MaterialLookup(pos, ply);
+#if TARROW_VERIFY
+  if constexpr (Learns) oracle_check_material(pos, ply, material);
+#endif
+  if (material.scale) scale = CombinePercent(scale, material.scale);
+  materialSum += material.score;
+  if (material.flags & MaterialMinorsEqual) materialSum += pawns.minorAdjust;
+  else if (material.flags & MaterialWhiteUpExchange) materialSum -= exchangeBonus[capped(pawns.blackIsolated)];
+  else if (material.flags & MaterialBlackUpExchange) materialSum += exchangeBonus[capped(pawns.whiteIsolated)];
+  if constexpr (Traced) trace->total[TermImbalance] = materialSum - trace->total[TermDevelopment];
+
+  const BishopTermSums bishops = BishopTerms(pos, ply, pawns);
+  pawnSum += bishops.pairSum;
+  const int32_t beforeStyle = pawnSum + materialSum;
+  if (!endgameForm && root.StructureFlags)
+    StyleTerms(pos, ply, pawns, root.StructureFlags, root.engineColour, pawnSum, materialSum);
+  if constexpr (Traced) trace->total[TermStyle] = pawnSum + materialSum - beforeStyle;
+  int32_t kingSides[2];
+  const int32_t kingRaw =
+      KingSafetySum(pos, ply, pawns, phase, endingIndicator, Traced ? kingSides : nullptr);
+  const int32_t kingSum = apply_percent(kingRaw, Options.EvalWeights[WeightKingSafety]);
+  if (FortressHolds(pos, pawns, phase & PhasePawnsOnly, pieces.unstoppable))
+    scale = CombinePercent(scale, FortressScale);
+  materialSum += side == White ? 10 : -10;  // tempo
+
+  const int32_t pawnWeight =
+      Options.EvalWeights[endgameForm ? WeightPawnStructureEnd : WeightPawnStructure];
+  cheap = apply_percent(pawnSum, pawnWeight) + materialSum + pieces.pieceSum +
+          bishops.colourSum + kingSum;
+  if constexpr (Traced) {
+    trace->total[TermPawns] += bishops.pairSum;
+    trace->total[TermKingSafety] = kingRaw;
+    trace->side[TermKingSafety][White] = kingSides[White];
+    trace->side[TermKingSafety][Black] = kingSides[Black];
+    trace->split[TermKingSafety] = true;
+    trace->total[TermTempo] = side == White ? 10 : -10;
+    trace->side[TermTempo][side] = 10;
+    trace->split[TermTempo] = true;
+    trace->total[TermWeights] += apply_percent(pawnSum, pawnWeight) - pawnSum + kingSum - kingRaw;
+    trace->total[TermPieces] = pieces.pieceSum;
+    trace->total[TermBishopColour] = bishops.colourSum;
+    trace_piece_sides(pos, ply, pawns, endgameForm, *trace);
+  }
+  return true;
+}
+
+// The expensive part (square control and mobility) is worth computing only when it could move
+// the score across the window. Adds it to `cheap` and returns true, or returns false when it
+// was skipped.
+template <EvalForm Form>
+[[gnu::always_inline]] inline bool add_square_control(Position& pos, PlyState& ply, const PawnEntry& pawns,
+                                                      bool endgameForm, int32_t fast, int32_t alpha,
+                                                      int32_t beta, int32_t& cheap, EvalTrace* trace) {
+  constexpr bool Traced = Form == EvalForm::Traced;
+  constexpr bool Learns = Form == EvalForm::Search;
+  (void)trace;
+  const int side = ply.side;
+  const int32_t half = RootEval.lazyMargin / 2;
+  const int32_t controlMax = shared_load(EvalState.squareControlMax);
+  const int32_t controlMin = shared_load(EvalState.squareControlMin);
+  bool skipLow, skipHigh;
+  if (side == White) {
+    skipLow = half + controlMax + cheap + fast < alpha;
+    skipHigh = controlMin - half + cheap + fast > beta;
+  } else {
+    skipLow = half - controlMin - cheap + fast < alpha;
+    skipHigh = fast - half - controlMax - cheap > beta;
+  }
+  if (skipLow || skipHigh) {
+#if TARROW_VERIFY
+    if (Learns) oracle_lazy(pos, ply, skipLow ? LazySkipLow : LazySkipHigh, alpha, beta);
+#endif
+    return false;
+  }
+  const int32_t expensive = SquareControl(pos, ply, pawns, endgameForm);
+  if constexpr (Learns) {
+    if (expensive > controlMax) shared_store(EvalState.squareControlMax, expensive);
+    if (expensive < controlMin) shared_store(EvalState.squareControlMin, expensive);
+  }
+  cheap += expensive;
+  if constexpr (Traced) {
+    for (int c = White; c <= Black; ++c)
+      trace->side[TermMobility][c] = KnightMobility(pos, pawns, c) + BishopMobility(pos, ply, pawns, c);
+    trace->split[TermMobility] = true;
+    trace->total[TermMobility] = trace->side[TermMobility][White] - trace->side[TermMobility][Black];
+    trace->total[TermCentre] = expensive - trace->total[TermMobility];
+  }
+  return true;
+}
+
 template <EvalForm Form>
 int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alpha, int32_t beta,
                         bool& isDraw, bool noProbe, int32_t depth, EvalTrace* trace) {
@@ -118,32 +286,11 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
   // which depends on the way here, and the cache holds values of the position alone.
   const bool checkingLine = perpetual_check_likely(pos, ply);
   const bool probe = !noProbe && !(alpha == -FullWindow && beta == FullWindow) && !checkingLine;
-  EvalCacheEntry* slot = Form == EvalForm::Search ? eval_cache_slot(side, ply.indexKey) : nullptr;
   // Whether the captures since the root make an ending: the same board reached by other
   // captures (a promoted piece taken) may be valued in the other form.
   const bool endingIndicator = root.endingIndicator[ply.capturedTypes] != 0;
-  const uint32_t lockBase = eval_cache_lock(ply.lockKey, ply.flags, endingIndicator) & ~3u;
-  bool partialHit = false;
-  int32_t stored = 0;
-  if (probe && slot) {
-    uint32_t check, data;
-    eval_cache_read(slot, check, data);
-    const uint32_t word = check ^ data;
-    if ((data >> 16) == root.evalStamp) {
-      if ((word & ~EvalCacheAlert) == lockBase) {
-        ply.evalAlert = (word & EvalCacheAlert) ? 1 : 0;
-#if TARROW_VERIFY
-        oracle_check_value(pos, ply, CheckCacheFull, fast, alpha, beta, int16_t(data & 0xFFFF), ply.evalAlert);
-#endif
-        return int16_t(data & 0xFFFF);
-      }
-      if ((word & ~EvalCacheAlert) == (lockBase | EvalCachePartial)) {
-        ply.evalAlert = (word & EvalCacheAlert) ? 1 : 0;
-        partialHit = true;
-        stored = int16_t(data & 0xFFFF);
-      }
-    }
-  }
+  const CacheProbe cache = probe_cache<Form>(pos, ply, probe, endingIndicator, fast, alpha, beta);
+  if (cache.fullHit) return cache.stored;
 
   const PawnEntry& pawns = PawnLookup(pos, ply);
 #if TARROW_VERIFY
@@ -159,124 +306,25 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
   // Known endings: a dead draw, an exact value, or scaling and a pawn-structure correction.
   EndingVerdict ending = EndingOpen;
   int32_t endingValue = 0;
-  if (!partialHit && endgameForm) {
+  if (!cache.partialHit && endgameForm) {
     ending = RecogniseEnding(pos, ply, pawns, scale, endingValue);
     if (ending == EndingDraw) return dead_draw(side, fast, Learns ? depth : -1, isDraw);
   }
 
   int32_t cheap;  // White's view
-  if (partialHit) {
-    cheap = side == White ? stored : -stored;
+  if (cache.partialHit) {
+    cheap = side == White ? cache.stored : -cache.stored;
   } else if (ending == EndingExact) {
     cheap = endingValue;
     if constexpr (Traced) trace->total[TermEndgame] += endingValue;
-  } else {
-    int32_t pawnSum = pawns.score + endingValue;
-    int32_t materialSum = 0;
-    if constexpr (Traced) trace->total[TermPawns] += pawns.score, trace->total[TermEndgame] += endingValue;
-
-    // Opening: a centre pawn still at home with a piece in front of it blocks the development.
-    if (phase & PhaseOpening) {
-      if (pos.board[D2] == WhitePawn && pos.board[D3] != Empty) materialSum -= 30;
-      if (pos.board[E2] == WhitePawn && pos.board[E3] != Empty) materialSum -= 30;
-      if (pos.board[D7] == BlackPawn && pos.board[D6] != Empty) materialSum += 30;
-      if (pos.board[E7] == BlackPawn && pos.board[E6] != Empty) materialSum += 30;
-    }
-    if constexpr (Traced) trace->total[TermDevelopment] = materialSum;
-
-    PieceTermSums pieces;
-    PieceTerms(pos, ply, pawns, endgameForm, pieces);
-    pawnSum += pieces.pawnSum;
-    if constexpr (Traced) trace->total[TermPawns] += pieces.pawnSum;
-    const int32_t pawnSumBeforeEnding = pawnSum;
-    if (endgameForm)
-      pawnSum += EndgameCorrections(pos, ply, pawns, pieces.unstoppable, phase & PhasePawnsOnly, scale);
-
-    if (endingIndicator) pawnSum += pawns.lateScore;
-    if (phase & PhasePawnsOnly) pawnSum += pawns.endingScore;
-    if constexpr (Traced) trace->total[TermEndgame] += pawnSum - pawnSumBeforeEnding;
-    if (phase & PhasePawnsOnly) {
-      if (PawnEndingIsDraw(pos, pawns)) return dead_draw(side, fast, Learns ? depth : -1, isDraw);
-    }
-
-    const MaterialEntry& material = MaterialLookup(pos, ply);
-#if TARROW_VERIFY
-    if constexpr (Learns) oracle_check_material(pos, ply, material);
-#endif
-    if (material.scale) scale = CombinePercent(scale, material.scale);
-    materialSum += material.score;
-    if (material.flags & MaterialMinorsEqual) materialSum += pawns.minorAdjust;
-    else if (material.flags & MaterialWhiteUpExchange) materialSum -= exchangeBonus[capped(pawns.blackIsolated)];
-    else if (material.flags & MaterialBlackUpExchange) materialSum += exchangeBonus[capped(pawns.whiteIsolated)];
-    if constexpr (Traced) trace->total[TermImbalance] = materialSum - trace->total[TermDevelopment];
-
-    const BishopTermSums bishops = BishopTerms(pos, ply, pawns);
-    pawnSum += bishops.pairSum;
-    const int32_t beforeStyle = pawnSum + materialSum;
-    if (!endgameForm && root.StructureFlags)
-      StyleTerms(pos, ply, pawns, root.StructureFlags, root.engineColour, pawnSum, materialSum);
-    if constexpr (Traced) trace->total[TermStyle] = pawnSum + materialSum - beforeStyle;
-    int32_t kingSides[2];
-    const int32_t kingRaw =
-        KingSafetySum(pos, ply, pawns, phase, endingIndicator, Traced ? kingSides : nullptr);
-    const int32_t kingSum = apply_percent(kingRaw, Options.EvalWeights[WeightKingSafety]);
-    if (FortressHolds(pos, pawns, phase & PhasePawnsOnly, pieces.unstoppable))
-      scale = CombinePercent(scale, FortressScale);
-    materialSum += side == White ? 10 : -10;  // tempo
-
-    const int32_t pawnWeight =
-        Options.EvalWeights[endgameForm ? WeightPawnStructureEnd : WeightPawnStructure];
-    cheap = apply_percent(pawnSum, pawnWeight) + materialSum + pieces.pieceSum +
-            bishops.colourSum + kingSum;
-    if constexpr (Traced) {
-      trace->total[TermPawns] += bishops.pairSum;
-      trace->total[TermKingSafety] = kingRaw;
-      trace->side[TermKingSafety][White] = kingSides[White];
-      trace->side[TermKingSafety][Black] = kingSides[Black];
-      trace->split[TermKingSafety] = true;
-      trace->total[TermTempo] = side == White ? 10 : -10;
-      trace->side[TermTempo][side] = 10;
-      trace->split[TermTempo] = true;
-      trace->total[TermWeights] += apply_percent(pawnSum, pawnWeight) - pawnSum + kingSum - kingRaw;
-      trace->total[TermPieces] = pieces.pieceSum;
-      trace->total[TermBishopColour] = bishops.colourSum;
-      trace_piece_sides(pos, ply, pawns, endgameForm, *trace);
-    }
+  } else if (!cheap_terms<Form>(pos, ply, pawns, phase, endgameForm, endingIndicator, endingValue,
+                                scale, cheap, trace)) {
+    return dead_draw(side, fast, Learns ? depth : -1, isDraw);
   }
 
-  // The expensive part is worth computing only when it could move the score across the window.
-  const int32_t half = root.lazyMargin / 2;
-  const int32_t controlMax = shared_load(EvalState.squareControlMax);
-  const int32_t controlMin = shared_load(EvalState.squareControlMin);
-  bool skipLow = false, skipHigh = false;  // an exact ending is complete as it is
-  if (ending != EndingExact) {
-    if (side == White) {
-      skipLow = half + controlMax + cheap + fast < alpha;
-      skipHigh = controlMin - half + cheap + fast > beta;
-    } else {
-      skipLow = half - controlMin - cheap + fast < alpha;
-      skipHigh = fast - half - controlMax - cheap > beta;
-    }
-  }
-  const bool skipExpensive = skipLow || skipHigh;
-#if TARROW_VERIFY
-  if (Learns && skipExpensive) oracle_lazy(pos, ply, skipLow ? LazySkipLow : LazySkipHigh, alpha, beta);
-#endif
-  if (!skipExpensive && ending != EndingExact) {
-    const int32_t expensive = SquareControl(pos, ply, pawns, endgameForm);
-    if constexpr (Learns) {
-      if (expensive > controlMax) shared_store(EvalState.squareControlMax, expensive);
-      if (expensive < controlMin) shared_store(EvalState.squareControlMin, expensive);
-    }
-    cheap += expensive;
-    if constexpr (Traced) {
-      for (int c = White; c <= Black; ++c)
-        trace->side[TermMobility][c] = KnightMobility(pos, pawns, c) + BishopMobility(pos, ply, pawns, c);
-      trace->split[TermMobility] = true;
-      trace->total[TermMobility] = trace->side[TermMobility][White] - trace->side[TermMobility][Black];
-      trace->total[TermCentre] = expensive - trace->total[TermMobility];
-    }
-  }
+  // An exact ending is complete as it is.
+  const bool skipExpensive = ending != EndingExact &&
+      !add_square_control<Form>(pos, ply, pawns, endgameForm, fast, alpha, beta, cheap, trace);
 
   int32_t result = side == White ? cheap : -cheap;
 
@@ -289,16 +337,16 @@ int32_t full_evaluation(Position& pos, PlyState& ply, int32_t fast, int32_t alph
 
   if (Learns && !skipExpensive && depth >= 0) learn_positional(side, result);
 #if TARROW_VERIFY
-  if constexpr (Learns) oracle_check_value(pos, ply, partialHit ? CheckCachePartial : CheckComputed, fast, alpha, beta, result, ply.evalAlert);
+  if constexpr (Learns) oracle_check_value(pos, ply, cache.partialHit ? CheckCachePartial : CheckComputed, fast, alpha, beta, result, ply.evalAlert);
 #endif
   // A partial entry stands for the cheap part alone: a hit adds the expensive part to it and
   // scales nothing, so a scaled cheap part is not stored.
-  if (slot && !damped && !(skipExpensive && scale)) {
-    const uint32_t check = lockBase | (skipExpensive ? EvalCachePartial : 0) |
+  if (cache.slot && !damped && !(skipExpensive && scale)) {
+    const uint32_t check = cache.lockBase | (skipExpensive ? EvalCachePartial : 0) |
                            (ply.evalAlert ? EvalCacheAlert : 0);
-    eval_cache_write(slot, check, (uint32_t(root.evalStamp) << 16) | uint16_t(int16_t(result)));
+    eval_cache_write(cache.slot, check, (uint32_t(root.evalStamp) << 16) | uint16_t(int16_t(result)));
 #if TARROW_VERIFY
-    oracle_cache_written(ply, fast, partialHit);
+    oracle_cache_written(ply, fast, cache.partialHit);
 #endif
   }
   return result;

@@ -42,45 +42,12 @@ SideMaterial side_material(const MaterialCounts& c) {
   return m;
 }
 
-}  // namespace
-
-uint32_t material_index(int32_t ws, int32_t bs) {
-  // Light bishops, rooks and queens; pawns and knights; dark bishops.
-  return (ZobristIndex[2][1 + ((ws >> 6) & 63)] ^ ZobristIndex[5][1 + ((bs >> 6) & 63)] ^
-          ZobristIndex[1][1 + (ws & 63)] ^ ZobristIndex[3][1 + (bs & 63)] ^
-          ZobristIndex[6][1 + ((ws >> 12) & 3)] ^ ZobristIndex[7][1 + ((bs >> 12) & 3)]) &
-         (MaterialTableSize - 1);
-}
-
-MaterialCounts material_counts(int32_t signature, int weight, int32_t material) {
-  MaterialCounts c;
-  c.pawns = signature & 15;
-  c.knights = (signature >> 4) & 3;
-  c.lightBishops = (signature >> 6) & 3;
-  c.darkBishops = (signature >> 12) & 3;
-  c.rooks = (signature >> 8) & 3;
-  c.queens = (signature >> 10) & 3;
-  c.weight = weight;
-  c.material = material;
-  return c;
-}
-
-void ComputeMaterialEntry(MaterialEntry& entry, const PlyState& ply) {
-  ComputeMaterialFromCounts(entry, material_counts(ply.signature[White], ply.phase[White], ply.material[White]),
-                            material_counts(ply.signature[Black], ply.phase[Black], ply.material[Black]));
-  entry.key = (uint32_t(ply.signature[White]) << 16) | uint32_t(ply.signature[Black]);
-}
-
-void ComputeMaterialFromCounts(MaterialEntry& entry, const MaterialCounts& white,
-                               const MaterialCounts& black) {
-  const SideMaterial w = side_material(white);
-  const SideMaterial b = side_material(black);
+// Trading down and the bishops: the side ahead likes exchanges; the bishop pair; bishops of
+// opposite colours scale the score towards a draw.
+int32_t trading_and_bishops(const SideMaterial& w, const SideMaterial& b, int32_t& scale) {
   const int32_t bishopPair = RootEval.bishopPairBonus;
   const bool fewPawns = w.pawns < RootEval.pawnLimitWhite && b.pawns < RootEval.pawnLimitBlack;
-  uint8_t flags = 0;
-  int32_t scale = 0;
-
-  // Trading down: the side ahead likes exchanges, above all when the other side has no queen.
+  // The side ahead likes exchanges, above all when the other side has no queen.
   int32_t g = w.material - b.material;
   if (g > 325) g = 325;
   if (g < -325) g = -325;
@@ -121,6 +88,13 @@ void ComputeMaterialFromCounts(MaterialEntry& entry, const MaterialCounts& white
     if (fewPawns) s -= 5;
   }
 
+  return s;
+}
+
+// The balance of pieces: extra minors with and without pawns to win with, the exchange, two
+// rooks against a queen. `s` is the score so far.
+int32_t piece_balance(const SideMaterial& w, const SideMaterial& b, int32_t s, uint8_t& flags,
+                      int32_t& scale) {
   int32_t r = s;
   if (w.weight == 0 && b.weight > 0) {
     r = s - lastPawns[b.pawns] - 50;
@@ -191,6 +165,11 @@ void ComputeMaterialFromCounts(MaterialEntry& entry, const MaterialCounts& white
     }
   }
 
+  return r;
+}
+
+// Material combinations that are hard or impossible to win, and few pieces to attack with.
+void hard_to_win(const SideMaterial& w, const SideMaterial& b, int32_t& r, int32_t& scale) {
   // A side with fewer than two pieces has little to attack with.
   if (w.rooks + w.minors + w.queens < 2) r -= 10;
   if (b.rooks + b.minors + b.queens < 2) r += 10;
@@ -228,7 +207,46 @@ void ComputeMaterialFromCounts(MaterialEntry& entry, const MaterialCounts& white
   } else if (w.pawns + b.pawns == 1 && w.weight == 2 && b.weight == 2) {
     scale = CombinePercent(scale, 40);
   }
+}
 
+}  // namespace
+
+uint32_t material_index(int32_t ws, int32_t bs) {
+  // Light bishops, rooks and queens; pawns and knights; dark bishops.
+  return (ZobristIndex[2][1 + ((ws >> 6) & 63)] ^ ZobristIndex[5][1 + ((bs >> 6) & 63)] ^
+          ZobristIndex[1][1 + (ws & 63)] ^ ZobristIndex[3][1 + (bs & 63)] ^
+          ZobristIndex[6][1 + ((ws >> 12) & 3)] ^ ZobristIndex[7][1 + ((bs >> 12) & 3)]) &
+         (MaterialTableSize - 1);
+}
+
+MaterialCounts material_counts(int32_t signature, int weight, int32_t material) {
+  MaterialCounts c;
+  c.pawns = signature & 15;
+  c.knights = (signature >> 4) & 3;
+  c.lightBishops = (signature >> 6) & 3;
+  c.darkBishops = (signature >> 12) & 3;
+  c.rooks = (signature >> 8) & 3;
+  c.queens = (signature >> 10) & 3;
+  c.weight = weight;
+  c.material = material;
+  return c;
+}
+
+void ComputeMaterialEntry(MaterialEntry& entry, const PlyState& ply) {
+  ComputeMaterialFromCounts(entry, material_counts(ply.signature[White], ply.phase[White], ply.material[White]),
+                            material_counts(ply.signature[Black], ply.phase[Black], ply.material[Black]));
+  entry.key = (uint32_t(ply.signature[White]) << 16) | uint32_t(ply.signature[Black]);
+}
+
+void ComputeMaterialFromCounts(MaterialEntry& entry, const MaterialCounts& white,
+                               const MaterialCounts& black) {
+  const SideMaterial w = side_material(white);
+  const SideMaterial b = side_material(black);
+  uint8_t flags = 0;
+  int32_t scale = 0;
+  const int32_t s = trading_and_bishops(w, b, scale);
+  int32_t r = piece_balance(w, b, s, flags, scale);
+  hard_to_win(w, b, r, scale);
   entry.score = int16_t(r);
   entry.scale = int8_t(scale);
   entry.flags = flags;

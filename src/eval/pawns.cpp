@@ -277,19 +277,18 @@ uint16_t centre_type(const PawnEntry& e, uint64_t white, uint64_t black) {
   return PawnCentreOpen;
 }
 
-}  // namespace
+// Both sides' pawns as bit sets (Black's the right way up) and the files they span.
+struct PawnSets {
+  uint64_t white, black;
+  int lowFile, highFile;
+};
 
-uint64_t front_attack_span(int colour, Square s) {
-  return colour == White ? WhiteSpan.mask[s] : flip(WhiteSpan.mask[flip_square(s)]);
-}
-
-void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
-  std::memset(&e, 0, sizeof e);
-  e.key = ply.pawnLock;
+// Counts the pawns into the entry: per file, per square colour (and blocked ones), the rear
+// ranks, the totals and the average file.
+PawnSets count_pawns(const Position& pos, PawnEntry& e) {
   for (int f = 0; f < 10; ++f) e.whiteRearRank[f] = 9;
-
-  uint64_t white = 0, black = 0;
-  int fileSum = 0, lowFile = 9, highFile = 0;
+  PawnSets p{0, 0, 9, 0};
+  int fileSum = 0;
   for (int colour = 0; colour < 2; ++colour) {
     const uint8_t* list = colour_list(pos, colour);
     const int pawnCode = with_colour(2, colour);
@@ -305,37 +304,39 @@ void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
       if (colour == White) {
         ++e.whitePawnsOnFile[f];
         if (r < e.whiteRearRank[f]) e.whiteRearRank[f] = uint8_t(r);
-        white |= square_bit(s);
+        p.white |= square_bit(s);
         ++e.whitePawnCount;
       } else {
         ++e.blackPawnsOnFile[f];
         if (r > e.blackRearRank[f]) e.blackRearRank[f] = uint8_t(r);
-        black |= square_bit(s);
+        p.black |= square_bit(s);
         ++e.blackPawnCount;
       }
       fileSum += f;
-      if (f < lowFile) lowFile = f;
-      if (f > highFile) highFile = f;
+      if (f < p.lowFile) p.lowFile = f;
+      if (f > p.highFile) p.highFile = f;
     }
   }
   const int total = e.whitePawnCount + e.blackPawnCount;
   if (total) e.averageFile = uint8_t(fileSum / total);
+  return p;
+}
 
-  CentreSum centre;
-  const FileInfo whiteFiles = file_info(white, black);
-  const FileInfo blackFiles = file_info(flip(black), flip(white));
-  const SideResult w = analyse_side(White, white, black, whiteFiles, e.averageFile, centre);
-  const SideResult b = analyse_side(Black, flip(black), flip(white), blackFiles, e.averageFile, centre);
+// The entry's sums while it is worked out, all White's view.
+struct PawnTotals {
+  int32_t score, lateScore, endingScore;
+  // Weak and doubled pawns on half-open files are targets for the enemy rooks.
+  int32_t whiteRook, blackRook;
+  int32_t whitePair, blackPair;
+  uint16_t flags;
+};
 
-  int32_t score = w.score - b.score;
-  int32_t lateScore = w.lateScore - b.lateScore;
-  int32_t endingScore = w.endingScore - b.endingScore;
-  // Weak and doubled pawns on half-open files are targets for the enemy rooks; both bonuses
-  // are White's view, so Black's shows up negated.
-  int32_t whiteRook = -b.enemyRookBonus;
-  int32_t blackRook = w.enemyRookBonus;
-  int32_t whitePair = w.bishopPairBonus;
-  int32_t blackPair = -b.bishopPairBonus;
+// What each side's analysis found, stored in the entry with Black's sets turned back the
+// right way up; returns the sums it starts the totals with.
+PawnTotals take_side_results(PawnEntry& e, const SideResult& w, const SideResult& b) {
+  // The rook bonuses are White's view, so Black's shows up negated.
+  PawnTotals t{w.score - b.score, w.lateScore - b.lateScore, w.endingScore - b.endingScore,
+               -b.enemyRookBonus, w.enemyRookBonus, w.bishopPairBonus, -b.bishopPairBonus, 0};
   e.whitePassed = w.passed;
   e.blackPassed = flip(b.passed);
   e.whiteWeak = w.weak;
@@ -348,15 +349,18 @@ void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
   e.passedOnColour[1] = w.passedOnColour[1];
   e.passedOnColour[2] = b.passedOnColour[0];
   e.passedOnColour[3] = b.passedOnColour[1];
-  uint16_t flags = 0;
+  uint16_t& flags = t.flags;
   if (w.advancedPasser) flags |= PawnWhiteAdvancedPasser;
   if (w.lowWeak) flags |= PawnWhiteLowWeak;
   if (b.advancedPasser) flags |= PawnBlackAdvancedPasser;
   if (b.lowWeak) flags |= PawnBlackHighWeak;
   flags |= (w.wingLocks & 1 ? PawnLockQueenSideWhite : 0) | (w.wingLocks & 4 ? PawnLockKingSideWhite : 0);
   flags |= (b.wingLocks & 1 ? PawnLockQueenSideBlack : 0) | (b.wingLocks & 4 ? PawnLockKingSideBlack : 0);
+  return t;
+}
 
-  // File terms: isolated pawns and open files.
+// File terms: isolated pawns, open files, rook pawns and the surplus of pawns.
+void file_terms(PawnEntry& e, PawnTotals& t) {
   for (int f = 1; f <= 8; ++f) {
     if (e.whitePawnsOnFile[f] && !e.whitePawnsOnFile[f - 1] && !e.whitePawnsOnFile[f + 1])
       e.whiteIsolated += e.whitePawnsOnFile[f];
@@ -366,14 +370,97 @@ void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
   }
   // Rook pawns are worth a little less, except in pawn endings where they are hard to stop.
   for (int f : {1, 8}) {
-    if (e.whitePawnsOnFile[f]) { score -= 3; endingScore += 3; }
-    if (e.blackPawnsOnFile[f]) { score += 3; endingScore -= 3; }
+    if (e.whitePawnsOnFile[f]) { t.score -= 3; t.endingScore += 3; }
+    if (e.blackPawnsOnFile[f]) { t.score += 3; t.endingScore -= 3; }
   }
-  score += isolatedCountPenalty[capped(e.whiteIsolated)] - isolatedCountPenalty[capped(e.blackIsolated)];
-  blackPair += isolatedBishopShift[capped(e.whiteIsolated)];
-  whitePair -= isolatedBishopShift[capped(e.blackIsolated)];
+  t.score += isolatedCountPenalty[capped(e.whiteIsolated)] - isolatedCountPenalty[capped(e.blackIsolated)];
+  t.blackPair += isolatedBishopShift[capped(e.whiteIsolated)];
+  t.whitePair -= isolatedBishopShift[capped(e.blackIsolated)];
   const int surplus = e.whitePawnCount - e.blackPawnCount;
-  score += pawnSurplus[surplus > 8 ? 16 : surplus < -8 ? 0 : surplus + 8];
+  t.score += pawnSurplus[surplus > 8 ? 16 : surplus < -8 ? 0 : surplus + 8];
+}
+
+// The outside passed pawn decides pawn endings.
+void outside_passer(const PawnEntry& e, const SideResult& w, const SideResult& b, PawnTotals& t) {
+  if (e.whitePawnCount < 2 || e.blackPawnCount < 2) return;
+  const int d = w.outsideMax - b.outsideMax;
+  const bool endgame = (RootEval.PhaseFlags & PhaseEndgame) != 0;
+  if (d > 0) {
+    if (endgame) t.score += 12;
+    else if (!b.passed) { t.score += 4; t.lateScore += 8; }
+    else t.lateScore += 12;
+    t.endingScore += 4 * d + 45;
+  } else if (d < 0) {
+    if (endgame) t.score -= 12;
+    else if (!w.passed) { t.score -= 4; t.lateScore -= 8; }
+    else t.lateScore -= 12;
+    t.endingScore += 4 * d - 45;
+  }
+}
+
+// Minor piece against pawns: what the last pawns are worth when minors are equal.
+int8_t minor_adjust(const PawnEntry& e, const SideResult& w, const SideResult& b) {
+  const int wc = e.whitePawnCount, bc = e.blackPawnCount;
+  int adjust = 0;
+  if (wc == 0 && bc == 1) adjust = 34;
+  else if (wc == 1 && bc == 0) adjust = -34;
+  else if (wc == 1 && bc == 2) adjust = b.passed ? 17 : 34;
+  else if (wc == 2 && bc == 1) adjust = w.passed ? -17 : -34;
+  else if (wc == 2 && bc == 3) adjust = b.passed ? 7 : 17;
+  else if (wc == 3 && bc == 2) adjust = w.passed ? -7 : -17;
+  return int8_t(adjust);
+}
+
+// An open centre favours the bishops; "Prefer Open Positions" dislikes a closed one.
+void centre_terms(const PawnEntry& e, const PawnSets& p, PawnTotals& t) {
+  const uint16_t centreType = centre_type(e, p.white, p.black);
+  t.flags |= centreType;
+  const int32_t engineSign = RootEval.engineColour == White ? 1 : -1;
+  if (centreType == PawnCentreOpen) {
+    t.whitePair += 11;
+    t.blackPair -= 11;
+  } else if (centreType == PawnCentreClosed) {
+    if (Options.PreferOpen) t.score -= 20 * engineSign;
+  } else {
+    if (Options.PreferOpen) t.score -= 7 * engineSign;
+    t.whitePair += 6;
+    t.blackPair -= 6;
+  }
+}
+
+// A locked chain may leave the kings no way through: the fortress test of the endgame reads
+// the regions each king can reach.
+void king_reach(PawnEntry& e, const SideResult& w, const SideResult& b, const PawnSets& p, PawnTotals& t) {
+  if (e.whitePawnCount < 3 || e.blackPawnCount < 3) return;
+  const bool allImmobile = w.immobileCount == e.whitePawnCount && b.immobileCount == e.blackPawnCount;
+  const bool lockedButPassers = w.nonPassedMobile == 0 && b.nonPassedMobile == 0 &&
+                                w.passedCount <= 2 && b.passedCount <= 2;
+  if (!allImmobile && !lockedButPassers) return;
+  e.whiteReach = flood(~p.white & ~e.blackSpan, Rank1);
+  if (!(e.whiteReach & Rank8)) {
+    e.blackReach = flood(~p.black & ~e.whiteSpan, Rank8);
+    if (!(e.blackReach & Rank1)) t.flags |= PawnWall;
+  }
+}
+
+}  // namespace
+
+uint64_t front_attack_span(int colour, Square s) {
+  return colour == White ? WhiteSpan.mask[s] : flip(WhiteSpan.mask[flip_square(s)]);
+}
+
+void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
+  std::memset(&e, 0, sizeof e);
+  e.key = ply.pawnLock;
+  const PawnSets p = count_pawns(pos, e);
+
+  CentreSum centre;
+  const FileInfo whiteFiles = file_info(p.white, p.black);
+  const FileInfo blackFiles = file_info(flip(p.black), flip(p.white));
+  const SideResult w = analyse_side(White, p.white, p.black, whiteFiles, e.averageFile, centre);
+  const SideResult b = analyse_side(Black, flip(p.black), flip(p.white), blackFiles, e.averageFile, centre);
+  PawnTotals t = take_side_results(e, w, b);
+  file_terms(e, t);
 
   if (centre.count) {
     e.pawnCentre = uint8_t((centre.rankSum / centre.count) * 8 + centre.fileSum / centre.count - 8);
@@ -382,80 +469,27 @@ void ComputePawnEntry(const Position& pos, const PlyState& ply, PawnEntry& e) {
   }
 
   // Narrow pawn structures are drawish.
+  const int total = e.whitePawnCount + e.blackPawnCount;
   if (total >= 2 && std::abs(e.whitePawnCount - e.blackPawnCount) <= 1) {
     static const uint8_t withPasser[4] = {60, 70, 78, 85};
     static const uint8_t withoutPasser[4] = {55, 65, 73, 80};
-    const int span = highFile - lowFile;
+    const int span = p.highFile - p.lowFile;
     if (span <= 3) e.spreadScale = (w.passed || b.passed) ? withPasser[span] : withoutPasser[span];
   }
 
-  // The outside passed pawn decides pawn endings.
-  if (e.whitePawnCount >= 2 && e.blackPawnCount >= 2) {
-    const int d = w.outsideMax - b.outsideMax;
-    const bool endgame = (RootEval.PhaseFlags & PhaseEndgame) != 0;
-    if (d > 0) {
-      if (endgame) score += 12;
-      else if (!b.passed) { score += 4; lateScore += 8; }
-      else lateScore += 12;
-      endingScore += 4 * d + 45;
-    } else if (d < 0) {
-      if (endgame) score -= 12;
-      else if (!w.passed) { score -= 4; lateScore -= 8; }
-      else lateScore -= 12;
-      endingScore += 4 * d - 45;
-    }
-  }
+  outside_passer(e, w, b, t);
+  e.minorAdjust = minor_adjust(e, w, b);
+  centre_terms(e, p, t);
+  king_reach(e, w, b, p, t);
 
-  // Minor piece against pawns: what the last pawns are worth when minors are equal.
-  {
-    const int wc = e.whitePawnCount, bc = e.blackPawnCount;
-    int adjust = 0;
-    if (wc == 0 && bc == 1) adjust = 34;
-    else if (wc == 1 && bc == 0) adjust = -34;
-    else if (wc == 1 && bc == 2) adjust = b.passed ? 17 : 34;
-    else if (wc == 2 && bc == 1) adjust = w.passed ? -17 : -34;
-    else if (wc == 2 && bc == 3) adjust = b.passed ? 7 : 17;
-    else if (wc == 3 && bc == 2) adjust = w.passed ? -7 : -17;
-    e.minorAdjust = int8_t(adjust);
-  }
-
-  const uint16_t centreType = centre_type(e, white, black);
-  flags |= centreType;
-  const int32_t engineSign = RootEval.engineColour == White ? 1 : -1;
-  if (centreType == PawnCentreOpen) {
-    whitePair += 11;
-    blackPair -= 11;
-  } else if (centreType == PawnCentreClosed) {
-    if (Options.PreferOpen) score -= 20 * engineSign;
-  } else {
-    if (Options.PreferOpen) score -= 7 * engineSign;
-    whitePair += 6;
-    blackPair -= 6;
-  }
-
-  // A locked chain may leave the kings no way through: the fortress test of the endgame reads
-  // the regions each king can reach.
-  if (e.whitePawnCount >= 3 && e.blackPawnCount >= 3) {
-    const bool allImmobile = w.immobileCount == e.whitePawnCount && b.immobileCount == e.blackPawnCount;
-    const bool lockedButPassers = w.nonPassedMobile == 0 && b.nonPassedMobile == 0 &&
-                                  w.passedCount <= 2 && b.passedCount <= 2;
-    if (allImmobile || lockedButPassers) {
-      e.whiteReach = flood(~white & ~e.blackSpan, Rank1);
-      if (!(e.whiteReach & Rank8)) {
-        e.blackReach = flood(~black & ~e.whiteSpan, Rank8);
-        if (!(e.blackReach & Rank1)) flags |= PawnWall;
-      }
-    }
-  }
-
-  e.score = int16_t(score);
-  e.lateScore = int16_t(lateScore);
-  e.endingScore = int16_t(endingScore);
-  e.flags = flags;
-  e.whiteRookBonus = saturate8(whiteRook);
-  e.blackRookBonus = saturate8(blackRook);
-  e.whiteBishopPairBonus = saturate8(whitePair);
-  e.blackBishopPairBonus = saturate8(blackPair);
+  e.score = int16_t(t.score);
+  e.lateScore = int16_t(t.lateScore);
+  e.endingScore = int16_t(t.endingScore);
+  e.flags = t.flags;
+  e.whiteRookBonus = saturate8(t.whiteRook);
+  e.blackRookBonus = saturate8(t.blackRook);
+  e.whiteBishopPairBonus = saturate8(t.whitePair);
+  e.blackBishopPairBonus = saturate8(t.blackPair);
 }
 
 const PawnEntry& PawnLookup(Position& pos, const PlyState& ply) {

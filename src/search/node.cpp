@@ -242,7 +242,14 @@ struct Node {
   }
 
   enum class Outcome { Searched, Cut, Return };
-  Outcome search_moves(int32_t& result);
+  Outcome search_first_move(int32_t& result);
+  Outcome search_later_moves(int32_t& result);
+  // The move loop: Searched when every move was tried, Cut on a beta cut-off, Return with
+  // `result` when the node ends otherwise (mate, stalemate, fifty moves, a stop).
+  Outcome search_moves(int32_t& result) {
+    const Outcome first = search_first_move(result);
+    return first == Outcome::Searched ? search_later_moves(result) : first;
+  }
 
 #if TARROW_MP
   // With several threads: a move that another thread is searching here right now is put off
@@ -300,10 +307,11 @@ struct Node {
 #endif
 };
 
-Node::Outcome Node::search_moves(int32_t& result) {
+// The first legal move, searched with the full window; searched again after an expected cut
+// node deepened for a refutation.
+Node::Outcome Node::search_first_move(int32_t& result) {
   const int32_t aAtStart = a;
   for (;;) {
-    // The first legal move, searched with the full window.
     Move m = NoMove;
     PlyState* child = nullptr;
     bool prunable = false;
@@ -356,10 +364,12 @@ Node::Outcome Node::search_moves(int32_t& result) {
       a = aAtStart;
       continue;
     }
-    break;
+    return Outcome::Searched;
   }
+}
 
-  // The other moves: zero window first, re-searched when they beat alpha.
+// The other moves: zero window first, re-searched when they beat alpha.
+Node::Outcome Node::search_later_moves(int32_t& result) {
   const bool reductions = Search.lateMoveReductions && rule_on(SearchRule::LateMoveReduction) &&
                           depth - shrink >= 3 && !inCheck;
   const int32_t d = depth - shrink - 1;
@@ -491,13 +501,16 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
     if (!inCheck) return 0;
     fifty = true;
   }
+  // The tablebases, where few enough men are left.
   if (node.pieces <= Search.tbMaxMen) {
     const int32_t known = probe_tablebase_in_tree(pos, node, fifty);
     if (known != NoTablebaseValue) return known;
   }
+  // No pawns and at most one minor piece on the board cannot mate; the ply stack ends.
   if (node.pawnKey == 0 && node.phase[White] + node.phase[Black] < 2) return 0;
   if (ply >= MaxPly - 1) return alpha;
 
+  // The node's state, its quick score, and whether the man that just moved hangs.
   Node n{pos, node, ply, node.side, inCheck, alpha, beta, alpha, depth, 0, 0, 0,
          false, fifty, mateExtensions, 0, Search.singularOn, false, false, TTEntry{}, 0};
 #if TARROW_MP
@@ -529,9 +542,11 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
       n.futile = n.depth <= Search.futilityDepth && n.h < n.a;
     }
   }
+  // At the horizon, the quiescence search.
   if (n.depth < 1) return QuiescenceNode(pos, node, n.a, n.b, n.depth);
 
-  // The table.
+  // The table: its moves go to the picker, its bound ends the node or narrows the window
+  // where it was searched deep enough.
   pos.nodes += 1;
   stats_of(pos).moveLoopNodes += stats_of(pos).open == Subtree::None;
   node.hashMove = NoMove;
@@ -694,6 +709,9 @@ int32_t search_node(Position& pos, PlyState& node, int32_t alpha, int32_t beta, 
     VERIFY_HOOK(if (r != NoMove) { note_node_rule(ply, CheckedRule::RefutationSweep); RuleOracle.sweepMove[ply] = r; })
   }
 
+  // The move loop (Node::search_moves); then the result is stored, a quiet best move earns its
+  // killer slot and history, and a singular best move sends the node through its moves again,
+  // one ply deeper.
   for (;;) {
     int32_t result = 0;
     const Node::Outcome outcome = n.search_moves(result);

@@ -1,5 +1,9 @@
-// The root of the search: preparation, the root move list, iterative deepening with
-// aspiration windows (or the MultiPV loop), the decisions to stop, and the move to report.
+// The root of the search: the main thread's iterative-deepening driver. It prepares the search
+// and the root, builds the root move list (search/root_moves), deepens iteration by iteration
+// with aspiration windows (search/aspiration) or the MultiPV loop (search/multipv), decides
+// between iterations whether to go on, and finds the move to report and the ponder move.
+// Learning and the easy move hook in through search/root_learning and search/easy_move;
+// workers run search/worker_root.
 #pragma once
 
 #include <cstdint>
