@@ -65,6 +65,7 @@ const counts = { sessions: 0, actions: 0, crashes: 0, hangs: 0, illegal: 0, earl
 const notes = [];
 function fault(kind, what) {
   counts[kind] += 1;
+  console.log(`  fault, ${kind}: ${what}`);
   if (notes.length < 50) notes.push(`${kind}: ${what}`);
 }
 
@@ -230,7 +231,7 @@ const actions = {
   },
   async tabsAndJunk(s) {
     const junk = [Buffer.from([0x80, 0xff, 0x00, 0x01, 0x7f]).toString('latin1'), '\t\t', 'GO', 'stop', 'ponderhit',
-      'setoption', 'setoption name', 'go\u0000depth 1', 'x'.repeat(20000)];
+      'setoption', 'setoption name', 'isready\u0000go depth 1', 'x'.repeat(20000)];
     for (let i = 0; i < 5; ++i) s.engine.send(s.rnd.pick(junk));
     s.engine.send('position\tstartpos\tmoves\te2e4');
     s.fen = 'rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1';
