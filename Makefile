@@ -1,11 +1,35 @@
 # Thin wrapper around CMake.  `make run` builds a release and starts the engine;
 # `make test` builds everything and runs the test suites with CTest.
 # `make install` (PREFIX, DESTDIR), `make uninstall` and `make deb` package the programs.
+# `make EXE=PATH [CXX=COMPILER]` is the testing frameworks' build: see "exe" below.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 
-.PHONY: all run test test-slow verify verify-quick bench deps clean install uninstall deb test-asan test-tsan fuzz fuzz-smoke pgo native
+.PHONY: all run test test-slow verify verify-quick bench deps clean install uninstall deb test-asan test-tsan fuzz fuzz-smoke pgo native exe
+
+# Distributed testing frameworks build an engine with `make EXE=PATH` from the repository root,
+# sometimes naming the compiler with CXX=..., and then run `PATH bench`. With EXE given, the
+# default goal builds only the release `engine` and copies it to PATH (a relative PATH is taken
+# from the repository root). Without CXX that is the usual build directory, so an existing
+# build is reused. CMake reads the compiler only when a directory is first configured, so a
+# compiler named with CXX (on the command line or in the environment) gets a directory of its
+# own, BUILD-<compiler name>, configured without the test suites; it is configured again on
+# every such build (a few seconds), so that another compiler of the same name is not missed.
+ifneq ($(EXE),)
+.DEFAULT_GOAL := exe
+endif
+ifneq ($(filter command line environment,$(origin CXX)),)
+EXE_BUILD := $(BUILD)-$(notdir $(CXX))
+EXE_CONFIGURE := cmake -S . -B $(EXE_BUILD) -DCMAKE_BUILD_TYPE=Release -DTARROW_TESTS=OFF \
+  -DCMAKE_CXX_COMPILER=$(CXX)
+EXE_CONFIGURED :=
+else
+# An existing build directory is only brought up to date (the build tools are not checked
+# again); a missing one is set up as `make` sets it up.
+EXE_BUILD := $(BUILD)
+EXE_CONFIGURED := $(if $(wildcard $(BUILD)/Makefile),,$(BUILD)/Makefile)
+endif
 
 all: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
@@ -76,6 +100,13 @@ fuzz:
 fuzz-smoke:
 	$(MAKE) fuzz FUZZ_SECONDS=30
 
+exe: $(EXE_CONFIGURED)
+	@test -n "$(EXE)" || { echo "usage: make EXE=PATH [CXX=COMPILER]" >&2; exit 2; }
+	$(EXE_CONFIGURE)
+	cmake --build $(EXE_BUILD) -j $(JOBS) --target engine
+	mkdir -p "$(dir $(abspath $(EXE)))"
+	cp -f $(EXE_BUILD)/engine "$(abspath $(EXE))"
+
 bench: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS) --target engine
 	./$(BUILD)/engine bench
@@ -110,4 +141,5 @@ native: | deps
 	cmake --build $(BUILD)-native -j $(JOBS) --target engine engine-mp
 
 clean:
-	rm -rf $(BUILD) $(PGO_BUILD) $(BUILD)-native build-asan build-tsan build-fuzz build-verify
+	rm -rf $(BUILD) $(PGO_BUILD) $(BUILD)-native build-asan build-tsan build-fuzz build-verify \
+	  $(sort $(wildcard $(BUILD)-*g++* $(BUILD)-*clang*))
