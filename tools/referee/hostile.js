@@ -95,9 +95,10 @@ class Session {
     return r.line;
   }
 
-  async ready(what) {
+  // A Hash of gigabytes is zeroed before "readyok": allow for that on a slow machine.
+  async ready(what, ms = 20000) {
     this.engine.send('isready');
-    return (await this.expect((l) => l === 'readyok', 20000, `isready after ${what}`)) !== null;
+    return (await this.expect((l) => l === 'readyok', ms, `isready after ${what}`)) !== null;
   }
 
   // Waits for the bestmove of the search just started and checks it against `fen`.
@@ -247,7 +248,7 @@ const actions = {
       'setoption name UCI_LimitStrength value false', 'setoption name Position Learning value true',
       'setoption name Position Learning value false', 'setoption name Clear Hash', 'ucinewgame', 'debug on', 'debug off'];
     for (let i = 0; i < 4; ++i) s.engine.send(s.rnd.pick(lines));
-    await s.ready('options');
+    await s.ready('options', 120000);
     s.engine.send('setoption name UCI_LimitStrength value false');
     s.engine.send('setoption name MultiPV value 1');
   },
