@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/memory.h"
-
 EvalCacheTables EvalCache = {{nullptr, nullptr}, 0, 0};
 
 namespace {
@@ -19,7 +17,7 @@ bool resize_eval_cache(int32_t kilobytes) {
   const uint32_t entries = uint32_t(uint64_t(kilobytes) * 1024 / 16);
   for (int side = 0; side < 2; ++side) {
     EvalCache.table[side] =
-        static_cast<EvalCacheEntry*>(allocate_table(size_t(entries) * sizeof(EvalCacheEntry)));
+        static_cast<EvalCacheEntry*>(std::calloc(entries, sizeof(EvalCacheEntry)));
     if (!EvalCache.table[side]) {
       free_eval_cache();
       return false;

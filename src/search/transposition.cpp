@@ -5,11 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/memory.h"
-
 namespace {
 
-void* zeroed_allocation(size_t bytes) { return allocate_table(bytes); }
+void* zeroed_allocation(size_t bytes) { return std::calloc(1, bytes); }
 
 // Entries are shared between threads without locks: every word is read and written on its
 // own, and the check word tells a consistent entry from a torn one.
