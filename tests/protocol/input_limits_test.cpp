@@ -19,13 +19,6 @@ using Lines = std::vector<std::string>;
 
 constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
-bool legal_in(const char* fen, const std::string& text) {
-  auto pos = new_position();
-  if (!set_position_from_fen(*pos, fen)) return false;
-  const Move parsed = parse_move_text(text.c_str(), pos->board, pos->plies[0].side);
-  return parsed && find_legal_move(*pos, parsed) != NoMove;
-}
-
 class InputLimits : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {

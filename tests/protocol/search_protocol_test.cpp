@@ -80,13 +80,6 @@ class SearchProtocol : public ::testing::Test {
 EngineProcess* SearchProtocol::engine_ = nullptr;
 
 // Whether `text` is a legal move in the position `fen`.
-bool legal_in(const char* fen, const std::string& text) {
-  auto pos = new_position();
-  if (!set_position_from_fen(*pos, fen)) return false;
-  const Move parsed = parse_move_text(text.c_str(), pos->board, pos->plies[0].side);
-  return parsed && find_legal_move(*pos, parsed) != NoMove;
-}
-
 // Whether `reply` is a legal move after `first` was played in `fen`.
 bool legal_after(const char* fen, const std::string& first, const std::string& reply) {
   auto pos = new_position();

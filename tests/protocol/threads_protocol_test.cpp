@@ -36,13 +36,6 @@ int64_t ms_since(Clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
 }
 
-bool legal_in(const char* fen, const std::string& text) {
-  auto pos = new_position();
-  if (!set_position_from_fen(*pos, fen)) return false;
-  const Move parsed = parse_move_text(text.c_str(), pos->board, pos->plies[0].side);
-  return parsed && find_legal_move(*pos, parsed) != NoMove;
-}
-
 std::string best_of(const Lines& lines) {
   if (lines.empty() || lines.back().rfind("bestmove ", 0) != 0) return "";
   const std::string rest = lines.back().substr(9);

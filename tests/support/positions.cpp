@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "board/legality.h"
 #include "board/makemove.h"
 #include "board/movegen.h"
+#include "board/notation.h"
 #include "board/setup.h"
 #include "board/tables.h"
 
@@ -73,3 +75,10 @@ const std::vector<const char*> TestFens = {
     "6k1/5ppp/8/8/8/2q5/5PPP/3R2K1 w - - 0 1",
     "r1b1k2r/ppp2ppp/2n5/3qp3/1b1P4/2N2N2/PPPB1PPP/R2QKB1R w KQkq - 0 8",
 };
+
+bool legal_in(const char* fen, const std::string& text) {
+  auto pos = new_position();
+  if (!set_position_from_fen(*pos, fen)) return false;
+  const Move parsed = parse_move_text(text.c_str(), pos->board, pos->plies[0].side);
+  return parsed && find_legal_move(*pos, parsed) != NoMove;
+}

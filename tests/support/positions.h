@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "board/position.h"
@@ -17,6 +18,9 @@ std::unique_ptr<Position> new_position();
 
 // Sets `pos` from a FEN, failing the current test when the FEN is rejected.
 void set_fen(Position& pos, const char* fen);
+
+// Whether the move text (such as "e2e4" or "e7e8q") is a legal move in the FEN's position.
+bool legal_in(const char* fen, const std::string& text);
 
 // Every legal move of the position at `ply` (generated with GenAll, filtered by make_move).
 std::vector<Move> legal_moves(Position& pos, PlyState& ply);
