@@ -44,7 +44,7 @@ std::vector<uint8_t> file_bytes() {
 
 void write_file_bytes(const std::vector<uint8_t>& bytes) {
   FILE* f = std::fopen(LearningFileName, "wb");
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);  // data() may be null
   std::fclose(f);
 }
 

@@ -24,13 +24,6 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 constexpr const char* AfterE4 = "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1";
 
-bool legal_in(const char* fen, const std::string& text) {
-  auto pos = new_position();
-  if (!set_position_from_fen(*pos, fen)) return false;
-  const Move parsed = parse_move_text(text.c_str(), pos->board, pos->plies[0].side);
-  return parsed && find_legal_move(*pos, parsed) != NoMove;
-}
-
 bool starts_with(const std::string& line, const std::string& prefix) {
   return line.rfind(prefix, 0) == 0;
 }
@@ -142,7 +135,9 @@ TEST_P(GoSemantics, NodeBudgetsCountEveryThread) {
     if (std::regex_search(l, m, nodes)) reported = std::stoll(m[1]);
   }
   ASSERT_GT(reported, 0);
-  EXPECT_LE(reported, 44000) << "a budget of 40000 nodes";
+  // The main thread polls the budget; on a loaded machine the helper runs on while it waits
+  // for a processor, so allow half again. A budget per thread gives twice the nodes.
+  EXPECT_LE(reported, 60000) << "a budget of 40000 nodes";
 }
 
 TEST_P(GoSemantics, AFinishedGameStillGetsAScore) {
