@@ -6,9 +6,11 @@
 // between ordinary games. Counts what must never happen: crashes, hangs, illegal or missing
 // moves, an infinite search that ends by itself, a changed foreign file, an unclean exit.
 //
-//   node tools/referee/hostile.js [--engine PATH]... [--minutes 30] [--seed N] [--verbose]
+//   node tools/referee/hostile.js [--engine PATH]... [--minutes 30] [--seed N]
+//                                 [--fault-log FILE] [--verbose]
 //
-// Exit status 0 when every count is zero.
+// Exit status 0 when every count is zero. Each session with a fault appends its UCI transcript
+// (times in ms from the session's start) to the fault log, hostile-faults.log by default.
 'use strict';
 
 const crypto = require('crypto');
@@ -24,15 +26,16 @@ const MATE_IN_TWO = 'r2qkb1r/pp2nppp/3p4/2pNN1B1/2BnP3/3P4/PPP2PPP/R2bK2R w KQkq
 const LINE_LIMIT = 1 << 20;
 
 function parseArgs(argv) {
-  const args = { engines: [], minutes: 30, seed: Date.now() % 100000, verbose: false };
+  const args = { engines: [], minutes: 30, seed: Date.now() % 100000, verbose: false, faultLog: 'hostile-faults.log' };
   for (let i = 2; i < argv.length; ++i) {
     const a = argv[i];
     if (a === '--engine') args.engines.push(path.resolve(argv[++i]));
     else if (a === '--minutes') args.minutes = Number(argv[++i]);
     else if (a === '--seed') args.seed = Number(argv[++i]);
+    else if (a === '--fault-log') args.faultLog = argv[++i];
     else if (a === '--verbose') args.verbose = true;
     else {
-      console.error('usage: hostile.js [--engine PATH]... [--minutes M] [--seed N] [--verbose]');
+      console.error('usage: hostile.js [--engine PATH]... [--minutes M] [--seed N] [--fault-log FILE] [--verbose]');
       process.exit(2);
     }
   }
@@ -63,8 +66,10 @@ function isLegal(fen, move) {
 
 const counts = { sessions: 0, actions: 0, crashes: 0, hangs: 0, illegal: 0, earlyEnds: 0, damagedFiles: 0, uncleanExits: 0, faults: 0 };
 const notes = [];
+let current = null;  // the session running, whose transcript a fault keeps
 function fault(kind, what) {
   counts[kind] += 1;
+  if (current) current.faults.push(`${kind}: ${what}`);
   console.log(`  fault, ${kind}: ${what}`);
   if (notes.length < 50) notes.push(`${kind}: ${what}`);
 }
@@ -74,13 +79,22 @@ class Session {
     this.rnd = rnd;
     this.program = program;
     this.lines = [];
+    this.faults = [];
+    this.transcript = [];  // the last lines both ways, written out if the session has a fault
+    this.started = Date.now();
     this.engine = new UciProcess(program, {
       cwd: dir,
-      onLine: (line) => { this.lines.push(line); if (verbose) console.log(`<< ${line.slice(0, 120)}`); },
-      onSend: (line) => { if (verbose) console.log(`>> ${line.slice(0, 120)}`); },
+      onLine: (line) => { this.lines.push(line); this.log('<', line); if (verbose) console.log(`<< ${line.slice(0, 120)}`); },
+      onSend: (line) => { this.log('>', line); if (verbose) console.log(`>> ${line.slice(0, 120)}`); },
     });
     this.fen = START;  // the position the engine should hold
     this.moves = [];
+  }
+
+  log(dir, line) {
+    const ms = String(Date.now() - this.started).padStart(7);
+    this.transcript.push(`${ms} ${dir} ${line.length > 300 ? line.slice(0, 300) + ` ... (${line.length} bytes)` : line}`);
+    if (this.transcript.length > 2000) this.transcript.splice(0, 1000);
   }
 
   async expect(test, ms, what) {
@@ -105,6 +119,10 @@ class Session {
   async bestmove(fen, ms, what) {
     const line = await this.expect((l) => l.startsWith('bestmove'), ms, what);
     if (line === null) return null;
+    return this.checkBestmove(fen, line, what);
+  }
+
+  checkBestmove(fen, line, what) {
     const move = line.split(/\s+/)[1];
     const noMoves = new Chess(fen).moves().length === 0;
     if (noMoves ? move !== '0000' : !isLegal(fen, move)) fault('illegal', `${what}: ${move} in ${fen}`);
@@ -264,12 +282,17 @@ const actions = {
   },
   async isreadyBurst(s) {
     s.setRandomGame(s.rnd.int(0, 40));
+    s.lines = [];
     s.engine.send('go movetime 1000');
     for (let i = 0; i < 5; ++i) {
       s.engine.send('isready');
       if ((await s.expect((l) => l === 'readyok', 3000, 'isready during a search')) === null) return;
     }
-    await s.bestmove(s.fen, 10000, 'go movetime 1000 with isready');
+    // A finished game or a single legal move ends the search at once, so the bestmove may
+    // already have come between the readyok lines, where the waits above pass over it.
+    const early = s.lines.find((l) => l.startsWith('bestmove'));
+    if (early !== undefined) s.checkBestmove(s.fen, early, 'go movetime 1000 with isready');
+    else await s.bestmove(s.fen, 10000, 'go movetime 1000 with isready');
   },
 };
 
@@ -306,6 +329,7 @@ async function main() {
     const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'tarrow-hostile-'));
     const learning = prepareLearningFile(dir, rnd);
     const s = new Session(program, dir, rnd, args.verbose);
+    current = s;
     counts.sessions += 1;
     if (await s.start()) {
       for (let i = 0; i < rnd.int(5, 25) && Date.now() < end && s.engine.alive; ++i) {
@@ -318,6 +342,11 @@ async function main() {
     }
     if (s.engine.alive) s.engine.kill();
     checkLearningFile(learning);
+    current = null;
+    if (s.faults.length > 0) {
+      fs.appendFileSync(args.faultLog, `=== session ${counts.sessions} (${path.basename(program)}, learning file ${learning.kind}): ` +
+          `${s.faults.join('; ')}\n${s.transcript.join('\n')}\n`);
+    }
     fs.rmSync(dir, { recursive: true, force: true });
     if (round % 10 === 9) console.log(`  ${counts.sessions} sessions, ${counts.actions} actions, faults ${faultTotal()}`);
   }
