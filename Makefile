@@ -84,7 +84,7 @@ test-tsan: | deps
 
 # Fuzzing with libFuzzer (clang): each harness in fuzz/ runs FUZZ_SECONDS on its seed corpus
 # in fuzz/corpus/ (new inputs go to build-fuzz/corpus-*, findings to build-fuzz/).
-# fuzz-smoke is the 30-second pass per harness that CI runs.
+# fuzz-smoke is the 20-second pass per harness that CI runs.
 FUZZ_SECONDS ?= 600
 FUZZ_HARNESSES := uci fen learning tablebase
 fuzz:
@@ -98,7 +98,7 @@ fuzz:
 	    $(CURDIR)/build-fuzz/corpus-$$h $(CURDIR)/fuzz/corpus/$$h || exit 1; done
 
 fuzz-smoke:
-	$(MAKE) fuzz FUZZ_SECONDS=30
+	$(MAKE) fuzz FUZZ_SECONDS=20
 
 exe: $(EXE_CONFIGURED)
 	@test -n "$(EXE)" || { echo "usage: make EXE=PATH [CXX=COMPILER]" >&2; exit 2; }
