@@ -29,7 +29,7 @@ function usage(message) {
   if (message) console.error(`referee: ${message}`);
   console.error(
     'usage: referee.js --engine1 PATH --engine2 PATH [--games N] [--tc BASE+INC]\n' +
-      '                  [--openings FILE|none] [--pgn FILE] [--overhead MS]\n' +
+      '                  [--openings FILE|none] [--skip-openings K] [--pgn FILE] [--overhead MS]\n' +
       '                  [--option1 NAME=VALUE]... [--option2 NAME=VALUE]...\n' +
       '                  [--ponder] [--max-plies N] [--verbose] [--concurrency N]\n' +
       '                  [--sprt ELO0,ELO1,ALPHA,BETA] [--log FILE|none] [--run-in-cwd]\n' +
@@ -44,6 +44,7 @@ function parseArgs(argv) {
     games: 2,
     tc: '10+0.1',
     openings: path.join(__dirname, 'openings.txt'),
+    skipOpenings: 0,
     pgn: 'referee.pgn',
     overhead: 50,
     options1: [],
@@ -71,6 +72,7 @@ function parseArgs(argv) {
       case '--games': args.games = parseInt(value(), 10); break;
       case '--tc': args.tc = value(); break;
       case '--openings': args.openings = value(); break;
+      case '--skip-openings': args.skipOpenings = parseInt(value(), 10); break;
       case '--pgn': args.pgn = value(); break;
       case '--overhead': args.overhead = parseInt(value(), 10); break;
       case '--option1': args.options1.push(value()); break;
@@ -99,6 +101,7 @@ function parseArgs(argv) {
   if (!(args.overhead >= 0)) usage('--overhead must be 0 or more');
   if (!(args.maxPlies > 0)) usage('--max-plies must be a positive number');
   if (!(args.concurrency > 0)) usage('--concurrency must be a positive number');
+  if (!(args.skipOpenings >= 0)) usage('--skip-openings must be 0 or more');
   for (const key of ['nodes', 'nodes1', 'nodes2'])
     if (!(args[key] >= 0)) usage(`--${key} must be 0 or more`);
   // Each engine's budget: its own, else the common one. A game is played on budgets or on the
@@ -570,7 +573,7 @@ async function main() {
           await e.handshake();
         }
       }
-      const opening = openings[Math.floor(g / 2) % openings.length];
+      const opening = openings[(Math.floor(g / 2) + args.skipOpenings) % openings.length];
       const [white, black] = g % 2 === 0 ? engines : [engines[1], engines[0]];
       const r = await playGame(args, white, black, opening, g + 1);
       fs.appendFileSync(args.pgn, r.pgn);
