@@ -88,7 +88,7 @@ bool position_is_consistent(const Position& pos, const PlyState& ply, const char
     if (sum_signature(pos, colour) != ply.signature[colour]) return fail(reason, "signature differs");
   }
   const bool inCheck = pos.attacks[ply.side ^ 1][king_square(pos, ply.side)].count != 0;
-  if (inCheck != ((ply.flags & InCheckFlag) != 0)) return fail(reason, "in-check flag differs");
+  if (inCheck != in_check(ply)) return fail(reason, "in-check flag differs");
   if (piece_square_score(pos, ply.side) != ply.score) return fail(reason, "piece-square score differs");
   return true;
 }

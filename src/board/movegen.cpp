@@ -335,7 +335,7 @@ void Generator::evasions() {
 
 void generate_moves(Position& pos, PlyState& ply, int kind, int allPromotions) {
   Generator gen(pos, ply, allPromotions);
-  const bool inCheck = (ply.flags & InCheckFlag) != 0;
+  const bool inCheck = in_check(ply);
   if (!inCheck && kind == GenCaptures) {
     // Captures are ordered by their exchange values alone: the history table is not read, so
     // the killers need no lift (this is the quiescence search's one generation per node).

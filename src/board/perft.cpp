@@ -60,7 +60,7 @@ uint64_t count_legal_moves(Position& pos, PlyState& ply) {
   reset_ply_lists(ply);
   ply.hashMove = NoMove;
   generate_moves(pos, ply, GenAll, 1);
-  const bool inCheck = (ply.flags & InCheckFlag) != 0;
+  const bool inCheck = in_check(ply);
   uint64_t count = 0;
   for (MoveEntry* list : {ply.captureBegin, ply.quietBegin}) {
     for (MoveEntry* e = list; e->score != SentinelScore; ++e) {

@@ -68,6 +68,9 @@ struct PlyState {
   int32_t score;           // incremental piece-square score, side to move's view
 };
 
+// The side to move at this ply stands in check (make_move sets the flag).
+inline bool in_check(const PlyState& ply) { return (ply.flags & InCheckFlag) != 0; }
+
 // ---- Attack tables --------------------------------------------------------------------------
 // For one colour and one square: how many men of that colour attack it, how many of them are
 // sliders, and their squares (the first `count` entries are valid, in no particular order).

@@ -9,7 +9,7 @@ namespace {
 constexpr int32_t RookValue = 541;
 
 bool was_in_check(const Position& pos, int ply) {
-  return ply >= 0 && (pos.plies[ply].flags & InCheckFlag) != 0;
+  return ply >= 0 && in_check(pos.plies[ply]);
 }
 
 int32_t balance_drift(const PlyState& node) {

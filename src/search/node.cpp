@@ -29,8 +29,6 @@ constexpr int32_t QueenValue = 1055;
 constexpr int32_t KingZoneThreat = 2110;
 constexpr int32_t HistoryCap = 0x3FFFFFFF;  // far below the killers' order scores
 
-bool in_check(const PlyState& node) { return (node.flags & InCheckFlag) != 0; }
-
 // Counts the nodes searched during its lifetime for `kind` in the statistics, unless an outer
 // subtree is already being counted.
 class SubtreeCounter {

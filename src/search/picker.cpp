@@ -14,8 +14,6 @@ constexpr uint8_t CapturesGenerated = 1;
 constexpr uint8_t QuietGenerated = 2;
 constexpr int32_t TakeAny = INT32_MIN;
 
-bool in_check(const PlyState& node) { return (node.flags & InCheckFlag) != 0; }
-
 // Quiet checks deep in quiescence only continue a checking attack: the opponent has been in
 // check before and at each of its last three turns.
 bool continues_checking_attack(const Position& pos, const PlyState& node) {

@@ -30,8 +30,6 @@ struct MoveSet {
   }
 };
 
-bool in_check(const PlyState& node) { return (node.flags & InCheckFlag) != 0; }
-
 int sign(int v) { return (v > 0) - (v < 0); }
 
 // Whether `piece` standing on `from` attacks `target` on the board as it is, with the square

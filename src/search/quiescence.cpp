@@ -55,7 +55,7 @@ int32_t QuiescenceNode(Position& pos, PlyState& node, int32_t alpha, int32_t bet
   ++stats_of(pos).quiescenceNodes;
   node.bestMove = NoMove;
   node.hashMove = NoMove;
-  const bool inCheck = (node.flags & InCheckFlag) != 0;
+  const bool inCheck = in_check(node);
   const int ply = node.ply;
 
   if (depth < 0 && is_repetition(pos, node, 1)) return repetition_score(pos, node);
