@@ -27,7 +27,11 @@ void wait_out_node_limit() {
   if (Level.LevelMode == LevelDepth && Control.SearchState != Pondering) return;
   const int64_t target = NodeLimitWaitTarget(std::abs(int64_t(random_number())));
   while (!Control.StopRequested) {
-    search_pause(NodeLimitSleepMs);
+    // Never sleep past the target: on a short clock the last few milliseconds decide
+    // whether the move comes in time.
+    const int64_t left = target - elapsed_ms();
+    const bool thinking = Control.SearchState != Pondering;
+    search_pause(int32_t(thinking ? std::clamp<int64_t>(left, 1, NodeLimitSleepMs) : NodeLimitSleepMs));
     if (search_input_waiting()) read_command();
     if (Control.SearchState != Pondering && elapsed_ms() >= target) break;
   }

@@ -1,6 +1,7 @@
 // The engine's own time per move stays inside an honest clock, however short.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -46,6 +47,37 @@ TEST(ClockProtocol, MovesInsideTheClock) {
       EXPECT_LT(took, c.clockMs) << position << " / " << c.go;
     }
   }
+  engine.send("quit");
+  EXPECT_EQ(engine.wait_exit(), 0);
+}
+
+// A limited-strength search spends its few nodes at once and then waits out a share of the
+// time, reading input meanwhile. That wait must end on time, not at the next of its sleeps:
+// on a short clock the difference is a loss. Median of several searches, against a load spike.
+TEST(ClockProtocol, LimitedStrengthWaitEndsOnTime) {
+  EngineProcess engine(TARROW_ENGINE);
+  ASSERT_TRUE(engine.started());
+  ASSERT_TRUE(engine.ask("uci", "uciok", 8000));
+  engine.send("setoption name UCI_LimitStrength value true");
+  engine.send("setoption name UCI_Elo value 1000");
+  std::vector<long> took;
+  for (int i = 0; i < 7; ++i) {
+    engine.send(i % 2 ? "position startpos moves e2e4" : "position startpos");
+    ASSERT_TRUE(engine.ask("isready", "readyok"));
+    const auto start = Clock::now();
+    engine.send("go movetime 20");
+    std::string line;
+    bool answered = false;
+    while (!answered && engine.read_line(line, 3000)) answered = line.rfind("bestmove ", 0) == 0;
+    ASSERT_TRUE(answered) << "search " << i;
+    took.push_back(long(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
+  }
+  std::sort(took.begin(), took.end());
+  // Sleeping in 50 ms steps answered a 20 ms search after 50 ms or more, every time.
+  std::string times;
+  for (long ms : took) times += " " + std::to_string(ms);
+  EXPECT_LT(took[took.size() / 2], 45) << "times of the searches (ms):" << times;
   engine.send("quit");
   EXPECT_EQ(engine.wait_exit(), 0);
 }
