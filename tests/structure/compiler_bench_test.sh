@@ -18,7 +18,7 @@ trap 'rm -rf "$work"' EXIT
 clang_engine=$work/engine-clang
 
 start=$SECONDS
-if ! make -C "$root" EXE="$clang_engine" CXX=clang++ BUILD="$build" JOBS=2 >"$work/make.log" 2>&1; then
+if ! make -C "$root" EXE="$clang_engine" CXX=clang++ BUILD="$build" JOBS=1 >"$work/make.log" 2>&1; then
   echo "FAIL: the clang build failed:"; cat "$work/make.log"; exit 1
 fi
 echo "clang build: $((SECONDS - start)) s"
