@@ -41,17 +41,7 @@ class GoSemantics : public ::testing::TestWithParam<const char*> {
   }
 
   // Reads for `ms` milliseconds; true when a "bestmove" line came (it is left in `lines`).
-  bool bestmove_within(int ms, Lines& lines) {
-    const auto start = Clock::now();
-    std::string line;
-    for (;;) {
-      const auto left = ms - std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 Clock::now() - start).count();
-      if (left <= 0 || !engine_->read_line(line, int(left))) return false;
-      lines.push_back(line);
-      if (starts_with(line, "bestmove ")) return true;
-    }
-  }
+  bool bestmove_within(int ms, Lines& lines) { return engine_->read_bestmove(lines, ms); }
   std::string move_of(const Lines& lines) {
     const std::string rest = lines.back().substr(9);
     return rest.substr(0, rest.find(' '));

@@ -54,13 +54,7 @@ class SearchProtocol : public ::testing::Test {
   // Reads until a "bestmove" line; returns all lines read (the bestmove line last).
   static Lines until_bestmove(int timeoutMs) {
     Lines lines;
-    std::string line;
-    const auto start = Clock::now();
-    while (ms_since(start) < timeoutMs && engine_->read_line(line, timeoutMs)) {
-      lines.push_back(line);
-      if (line.rfind("bestmove", 0) == 0) return lines;
-    }
-    ADD_FAILURE() << "no bestmove within " << timeoutMs << " ms";
+    if (!engine_->read_bestmove(lines, timeoutMs)) ADD_FAILURE() << "no bestmove within " << timeoutMs << " ms";
     return lines;
   }
 

@@ -23,15 +23,7 @@ if ! make -C "$root" EXE="$clang_engine" CXX=clang++ BUILD="$build" JOBS=1 >"$wo
 fi
 echo "clang build: $((SECONDS - start)) s"
 
-bench_nodes() {
-  local last
-  last=$(cd "$work" && "$1" bench </dev/null | tail -n 1)
-  if [[ ! $last =~ ^nodes\ ([0-9]+)\ nps\ ([0-9]+)$ ]]; then
-    echo "FAIL: last line of '$1 bench' is '$last', not 'nodes N nps M'" >&2
-    return 1
-  fi
-  echo "${BASH_REMATCH[1]}"
-}
+source "$(dirname "$0")/bench_nodes.sh"
 clang_nodes=$(bench_nodes "$clang_engine") || exit 1
 gcc_nodes=$(bench_nodes "$engine") || exit 1
 if [ "$clang_nodes" != "$gcc_nodes" ]; then

@@ -17,16 +17,7 @@ if ! make -C "$root" EXE="$exe" BUILD="$build" JOBS=2 >"$work/make.log" 2>&1; th
 fi
 [ -x "$exe" ] || { echo "FAIL: make EXE=$exe left no program there"; exit 1; }
 
-# The learning file and anything else the engine writes stay in the scratch directory.
-bench_nodes() {
-  local last
-  last=$(cd "$work" && "$1" bench </dev/null | tail -n 1)
-  if [[ ! $last =~ ^nodes\ ([0-9]+)\ nps\ ([0-9]+)$ ]]; then
-    echo "FAIL: last line of '$1 bench' is '$last', not 'nodes N nps M'" >&2
-    return 1
-  fi
-  echo "${BASH_REMATCH[1]}"
-}
+source "$(dirname "$0")/bench_nodes.sh"
 copy=$(bench_nodes "$exe") || exit 1
 own=$(bench_nodes "$engine") || exit 1
 if [ "$copy" != "$own" ]; then

@@ -127,6 +127,17 @@ bool EngineProcess::read_until(const std::string& last, std::vector<std::string>
   }
 }
 
+bool EngineProcess::read_bestmove(std::vector<std::string>& lines, int timeoutMs) {
+  const long long deadline = now_ms() + timeoutMs;
+  std::string line;
+  for (;;) {
+    const long long left = deadline - now_ms();
+    if (left <= 0 || !read_line(line, int(left))) return false;
+    lines.push_back(line);
+    if (line.rfind("bestmove", 0) == 0) return true;
+  }
+}
+
 void EngineProcess::close_input() {
   if (toChild_ >= 0) close(toChild_);
   toChild_ = -1;

@@ -26,6 +26,9 @@ class EngineProcess {
   // Reads lines until one equals `last` (included); empty vector entries are kept. False when
   // the line did not come within the time-out.
   bool read_until(const std::string& last, std::vector<std::string>& lines, int timeoutMs = 5000);
+  // Reads lines until a "bestmove" line (included, last in `lines`). False when none came
+  // within the time-out.
+  bool read_bestmove(std::vector<std::string>& lines, int timeoutMs);
   // Sends `command` and reads up to the line `reply` ("uci" / "uciok", "isready" / "readyok"),
   // keeping the lines read in `lines` when given. False when the reply did not come in time.
   bool ask(const std::string& command, const std::string& reply, int timeoutMs = 5000,
