@@ -115,27 +115,30 @@ bool EngineProcess::read_line(std::string& line, int timeoutMs) {
   }
 }
 
-bool EngineProcess::read_until(const std::string& last, std::vector<std::string>& lines,
-                               int timeoutMs) {
+bool EngineProcess::read_until_match(
+    bool (*matches)(const std::string& line, const std::string& text), const std::string& text,
+    std::vector<std::string>& lines, int timeoutMs) {
   const long long deadline = now_ms() + timeoutMs;
   std::string line;
   for (;;) {
     const long long left = deadline - now_ms();
     if (left <= 0 || !read_line(line, int(left))) return false;
     lines.push_back(line);
-    if (line == last) return true;
+    if (matches(line, text)) return true;
   }
 }
 
+bool EngineProcess::read_until(const std::string& last, std::vector<std::string>& lines,
+                               int timeoutMs) {
+  return read_until_match(
+      [](const std::string& line, const std::string& text) { return line == text; }, last, lines,
+      timeoutMs);
+}
+
 bool EngineProcess::read_bestmove(std::vector<std::string>& lines, int timeoutMs) {
-  const long long deadline = now_ms() + timeoutMs;
-  std::string line;
-  for (;;) {
-    const long long left = deadline - now_ms();
-    if (left <= 0 || !read_line(line, int(left))) return false;
-    lines.push_back(line);
-    if (line.rfind("bestmove", 0) == 0) return true;
-  }
+  return read_until_match(
+      [](const std::string& line, const std::string& text) { return line.rfind(text, 0) == 0; },
+      "bestmove", lines, timeoutMs);
 }
 
 void EngineProcess::close_input() {

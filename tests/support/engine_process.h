@@ -41,6 +41,10 @@ class EngineProcess {
   int wait_exit(int timeoutMs = 5000);
 
  private:
+  // Reads lines until `matches(line, text)` holds for one (included in `lines`).
+  bool read_until_match(bool (*matches)(const std::string& line, const std::string& text),
+                        const std::string& text, std::vector<std::string>& lines, int timeoutMs);
+
   int pid_ = -1;
   int toChild_ = -1;
   int fromChild_ = -1;

@@ -21,7 +21,7 @@ mkdir -p "$out"
 # setting:anchor pairs
 points="1000:1350 1200:1350 1400:1400 1600:1600 1800:1800 2000:1750 2200:1850 2400:1950"
 
-specs=()
+measured=()
 for point in $points; do
   setting=${point%:*} anchor=${point#*:}
   pgn=$out/levels-$setting-$anchor.pgn
@@ -31,6 +31,6 @@ for point in $points; do
     --option2 Threads=1 --option2 Hash=16 --option2 UCI_LimitStrength=true --option2 UCI_Elo="$anchor" \
     --games "$games" --tc 5+0.05 --concurrency 2 --openings openings-balanced.txt \
     --pgn "$pgn" | tail -n 4
-  specs+=("$setting:$anchor:$pgn")
+  measured+=("$setting:$anchor:$pgn")
 done
-node "$here/levels.js" "${specs[@]}"
+node "$here/levels.js" "${measured[@]}"

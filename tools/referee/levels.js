@@ -58,19 +58,19 @@ function weightedLine(points) {
 function main() {
   const args = process.argv.slice(2);
   let name = 'Tarrow';
-  const specs = [];
+  const points = [];
   for (let i = 0; i < args.length; ++i) {
     if (args[i] === '--engine') name = args[++i];
     else if (args[i] === '--help' || args[i] === '-h') usage();
-    else specs.push(args[i]);
+    else points.push(args[i]);
   }
   if (!name) usage('--engine needs a name');
-  if (specs.length === 0) usage('no points given');
+  if (points.length === 0) usage('no points given');
 
   const rows = [];
-  for (const spec of specs) {
-    const m = /^(\d+):(\d+):(.+)$/.exec(spec);
-    if (!m) usage(`bad point ${spec}`);
+  for (const point of points) {
+    const m = /^(\d+):(\d+):(.+)$/.exec(point);
+    if (!m) usage(`bad point ${point}`);
     const counts = { wins: 0, draws: 0, losses: 0 };
     for (const file of m[3].split(',')) tally(fs.readFileSync(file, 'utf8'), name, counts);
     const s = stats.summarize(counts.wins, counts.draws, counts.losses);
