@@ -31,7 +31,8 @@ void wait_out_node_limit() {
     // whether the move comes in time.
     const int64_t left = target - elapsed_ms();
     const bool thinking = Control.SearchState != Pondering;
-    const int64_t pause = thinking ? std::clamp<int64_t>(left, 1, NodeLimitSleepMs) : NodeLimitSleepMs;
+    const int64_t pause =
+        thinking ? std::clamp<int64_t>(left, 1, NodeLimitSleepMs) : NodeLimitSleepMs;
     search_pause(int32_t(pause));
     if (search_input_waiting()) read_command();
     if (Control.SearchState != Pondering && elapsed_ms() >= target) break;
